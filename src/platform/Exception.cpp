@@ -1,0 +1,3 @@
+#include "Exception.h"
+
+// Anchors the vtable of the root error class in one object file.
