@@ -1,0 +1,34 @@
+#include "ExtForm.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPainter>
+
+#include "HTMLHelper.h"
+
+TExtForm::TExtForm(QWidget* parent) : QDialog(parent) {
+  setWindowFlag(Qt::WindowContextHelpButtonHint, true);
+}
+
+void TExtForm::SetWindowPicture(const QImage& picture) {
+  FWindowPicture = picture.copy();
+  FHasWindowPicture = FWindowPicture.width() > 0 && FWindowPicture.height() > 0;
+  update();
+}
+
+void TExtForm::paintEvent(QPaintEvent* event) {
+  QDialog::paintEvent(event);
+  if (!FHasWindowPicture) return;
+  QPainter painter(this);
+  painter.drawImage(QPoint(0, 0), FWindowPicture);
+}
+
+void TExtForm::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F1) {
+    QWidget* target = QApplication::focusWidget();
+    THTMLHelper::Instance().HelpRequest(target && isAncestorOf(target) ? target : this);
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The base of the wizard windows: a window picture drawn in the top-left
+// corner of the client area, and context help (F1) through THTMLHelper.
+
+#include <QDialog>
+#include <QImage>
+
+class TExtForm : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TExtForm(QWidget* parent = nullptr);
+
+  // Copies the picture into the window picture.
+  void SetWindowPicture(const QImage& picture);
+  const QImage& WindowPicture() const { return FWindowPicture; }
+  // True while the picture has a width and a height greater than 0.
+  bool HasWindowPicture() const { return FHasWindowPicture; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QImage FWindowPicture;
+  bool FHasWindowPicture = false;
+};
