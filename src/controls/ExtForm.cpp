@@ -32,3 +32,22 @@ void TExtForm::keyPressEvent(QKeyEvent* event) {
   }
   QDialog::keyPressEvent(event);
 }
+
+namespace {
+TModalHook& ModalHook() {
+  static TModalHook hook;
+  return hook;
+}
+}  // namespace
+
+int ExecModal(QDialog& dialog) {
+  if (ModalHook()) return ModalHook()(dialog);
+  dialog.setModal(true);
+  return dialog.exec();
+}
+
+TModalHook SetModalHook(TModalHook hook) {
+  TModalHook previous = std::move(ModalHook());
+  ModalHook() = std::move(hook);
+  return previous;
+}

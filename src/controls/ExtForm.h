@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QImage>
+#include <functional>
 
 class TExtForm : public QDialog {
   Q_OBJECT
@@ -25,3 +26,11 @@ class TExtForm : public QDialog {
   QImage FWindowPicture;
   bool FHasWindowPicture = false;
 };
+
+// Runs a dialog modally and returns its result. Tests install a hook that
+// gets the dialog instead (created, not shown) and answers it, so that no test
+// waits on a modal loop.
+using TModalHook = std::function<int(QDialog& dialog)>;
+int ExecModal(QDialog& dialog);
+// Installs a hook and returns the previous one (empty: real modal loops).
+TModalHook SetModalHook(TModalHook hook);

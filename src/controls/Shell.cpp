@@ -33,7 +33,7 @@ bool IsWindowsProgramName(const QString& file) {
 // A file named without a folder is looked for in the working folder, then on
 // the search path, as the shell does.
 QString Resolve(const QString& file, const QString& directory) {
-  if (QDir::isAbsolutePath(file)) return file;
+  if (QDir::isAbsolutePath(file)) return QFileInfo::exists(file) ? file : QString();
   if (!directory.isEmpty()) {
     const QString inDir = QDir(directory).filePath(file);
     if (QFileInfo::exists(inDir)) return inDir;

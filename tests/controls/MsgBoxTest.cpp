@@ -10,6 +10,7 @@
 #include "MsgBoxDialog.h"
 #include "MsgBoxHook.h"
 #include "MsgBoxLayout.h"
+#include "QvLanguage.h"
 
 namespace {
 
@@ -200,4 +201,46 @@ TEST(MsgBox, ButtonsStandInsideTheBoxBelowTheText) {
     lastRight = button->geometry().right();
   }
   EXPECT_TRUE(box.Button(mbYes)->isDefault());
+}
+
+TEST(MsgBox, CaptionsFollowTheLibraryLanguageWhenBuilt) {
+  struct Row {
+    uint8_t language;
+    TMsgDlgType type;
+    TMsgDlgButtons buttons;
+    std::string caption;
+    std::vector<std::string> captions;
+  };
+  const Row rows[] = {
+      {LanguageGerman, mtWarning, {mbYes, mbNo}, "Warnung", {"&Ja", "&Nein"}},
+      {LanguageDutch, mtError, {mbOK}, "Fout", {"OK"}},
+      {LanguageDutch, mtConfirmation, {mbOK, mbCancel}, "Bevestiging", {"OK", "Annuleren"}},
+      {LanguageGerman, mtConfirmation, {mbYes, mbNo}, "Best\xC3\xA4tigung", {"&Ja", "&Nein"}},
+      {LanguageEnglish,
+       mtInformation,
+       {mbYes, mbYesToAll, mbNo, mbNoToAll},
+       "Information",
+       {"&Yes", "Yes to &All", "&No", "N&o to All"}},
+  };
+  for (const Row& r : rows) {
+    SelectLanguage(r.language);
+    TMsgBoxRecorder rec;
+    rec.ReplyResult(mrOk);
+    ShowMsgBox("Text", r.type, r.buttons);
+    ASSERT_EQ(rec.Shown().size(), 1u);
+    EXPECT_EQ(rec.Shown()[0].Caption, r.caption);
+    EXPECT_EQ(rec.Shown()[0].ButtonCaptions, r.captions);
+  }
+  SelectLanguage(LanguageEnglish);
+}
+
+TEST(MsgBox, WiderCaptionsWidenTheButtons) {
+  // "N&ein zu Allem" is wider than "N&o to All": the German box is wider.
+  SelectLanguage(LanguageEnglish);
+  TMsgBoxDialog english("", "x", mtConfirmation, {mbYes, mbNoToAll}, 0);
+  SelectLanguage(LanguageGerman);
+  TMsgBoxDialog german("", "x", mtConfirmation, {mbYes, mbNoToAll}, 0);
+  SelectLanguage(LanguageEnglish);
+  EXPECT_GT(german.Button(mbNoToAll)->width(), english.Button(mbNoToAll)->width());
+  EXPECT_EQ(german.Button(mbYes)->width(), german.Button(mbNoToAll)->width());
 }
