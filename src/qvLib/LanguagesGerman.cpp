@@ -112,7 +112,7 @@ constexpr TTextRow kGerman[] = {
     {81, "BaZ-Updates werden verarbeitet."},
     {82, "Aktualisierung der Karten abgeschlossen."},
     {83, "Gesamtzahl der Karten "},
-    {84, "Anzahl aktualisiert "},
+    {84, "Gesamtzahl aktualisiert "},
     {85, "Das Installationsprogramm von Koppix Pro konnte nicht gestartet werden."},
     {86,
      "Der Browser konnte nicht automatisch gestartet werden.\rSie finden Quorvel "
