@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QVBoxLayout>
+#include <memory>
+
+#include "ControlsTestApp.h"
+#include "QvEditEx.h"
+
+namespace {
+
+class EditExTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TestApp();
+    Window = std::make_unique<QWidget>();
+    auto* layout = new QVBoxLayout(Window.get());
+    Edit = new TCustomEditEx(Window.get());
+    Other = new QLineEdit(Window.get());
+    layout->addWidget(Edit);
+    layout->addWidget(Other);
+    Window->show();
+    Window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+  }
+  void Enter() {
+    Other->setFocus(Qt::OtherFocusReason);
+    Edit->setFocus(Qt::TabFocusReason);
+  }
+
+  std::unique_ptr<QWidget> Window;
+  TCustomEditEx* Edit = nullptr;
+  QLineEdit* Other = nullptr;
+};
+
+TEST_F(EditExTest, CharCaseConvertsTypedAndSetText) {
+  Edit->SetText("Mixed");
+  Edit->SetCharCase(TEditCharCase::ecUpperCase);
+  EXPECT_EQ(Edit->Text(), "MIXED");
+  Enter();
+  QTest::keyClicks(Edit, "abC");
+  EXPECT_EQ(Edit->Text(), "ABC");
+  Edit->SetCharCase(TEditCharCase::ecLowerCase);
+  EXPECT_EQ(Edit->Text(), "abc");
+  Edit->SetText("XyZ");
+  EXPECT_EQ(Edit->Text(), "xyz");
+}
+
+TEST_F(EditExTest, MaxLengthLimitsTypingAndZeroMeansNoLimit) {
+  Edit->SetMaxLength(3);
+  Enter();
+  QTest::keyClicks(Edit, "abcdef");
+  EXPECT_EQ(Edit->Text(), "abc");
+  Edit->SetMaxLength(0);
+  QTest::keyClicks(Edit, "def");
+  EXPECT_EQ(Edit->Text(), "abcdef");
+}
+
+TEST_F(EditExTest, AutoSelectDecidesWhetherEnteringSelectsTheText) {
+  Edit->SetText("hello");
+  Enter();
+  EXPECT_EQ(Edit->selectedText(), "hello");
+  Edit->SetAutoSelect(false);
+  Enter();
+  EXPECT_EQ(Edit->selectedText(), "");
+}
+
+TEST_F(EditExTest, HideSelectionFalseKeepsTheSelectionWhenLeaving) {
+  Edit->SetText("hello");
+  Enter();
+  Edit->setSelection(1, 3);
+  Other->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(Edit->selectedText(), "");
+  Edit->SetHideSelection(false);
+  Enter();
+  Edit->setSelection(1, 3);
+  Other->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(Edit->selectedText(), "ell");
+}
+
+TEST_F(EditExTest, ReadOnlyRefusesTypingAndChangeFiresOnEveryEdit) {
+  int changes = 0;
+  QObject::connect(Edit, &TCustomEditEx::Change, [&] { ++changes; });
+  Enter();
+  QTest::keyClicks(Edit, "ab");
+  EXPECT_EQ(changes, 2);
+  Edit->SetReadOnly(true);
+  QTest::keyClicks(Edit, "cd");
+  EXPECT_EQ(Edit->Text(), "ab");
+  EXPECT_EQ(changes, 2);
+}
+
+TEST_F(EditExTest, AlignmentAndBorder) {
+  Edit->SetAlignment(TAlignment::taCenter);
+  EXPECT_TRUE(Edit->alignment() & Qt::AlignHCenter);
+  Edit->SetAlignment(TAlignment::taRightJustify);
+  EXPECT_TRUE(Edit->alignment() & Qt::AlignRight);
+  Edit->SetBorderStyle(TBorderStyle::bsNone);
+  EXPECT_FALSE(Edit->hasFrame());
+}
+
+}  // namespace
