@@ -1,0 +1,279 @@
+#pragma once
+// The chart data: chart sets and their archives, chart files and chart codes,
+// the update stream and the update index, the chart bitmap with its one-row
+// work buffer, and the writer of installed chart bitmaps.
+//
+// What needs the zip component (update files, charts read from an archive)
+// lives in src/charts, on top of this.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Exception.h"
+#include "QvFileIO.h"
+#include "QvGraphics.h"
+#include "Streams.h"
+
+// The one chart edition this program handles.
+constexpr int32_t ChartEdition = 2003;
+
+// Resolution index 0 is 120 dpi, 1 is 240 dpi.
+constexpr int ResolutionCount = 2;
+inline const char* DpiText(int Resolution) {
+  return Resolution == 0 ? "120" : "240";
+}
+
+ZARNAVIS_DECLARE_EXCEPTION(EZRNError, Exception);
+ZARNAVIS_DECLARE_EXCEPTION(EEditionError, EZRNError);
+
+// ---------------------------------------------------------------------------
+// Chart names and codes. A code packs series (bits 24-31), set number
+// (16-23), sheet (8-15), first sub-sheet (4-7) and second sub-sheet (0-3).
+
+struct TChartCodeFields {
+  uint8_t Series = 0;
+  uint8_t SetNumber = 0;
+  uint8_t Sheet = 0;
+  uint8_t SubSheet1 = 0;
+  uint8_t SubSheet2 = 0;
+};
+
+bool ChartNameToCode(const std::string& Name, uint32_t& Code);
+bool ChartCodeToName(uint32_t Code, std::string& Name);
+TChartCodeFields SplitChartCode(uint32_t Code);
+uint32_t MakeChartCode(const TChartCodeFields& Fields);
+// The code of the chart set a chart belongs to ("1801", "NNZK"), or empty
+// for charts of no set.
+std::string ChartSetCodeOfChart(uint32_t Code);
+
+// ---------------------------------------------------------------------------
+// Chart-set archives (.zra).
+
+struct TZRAHeader {
+  std::string Name;  // UTF-8
+  int32_t Edition = 0;
+  int32_t ChartCount = 0;
+  int32_t Size = 0;
+  int32_t Size2 = 0;
+};
+
+// Reads the header at the stream's position; raises the archive error.
+TZRAHeader ReadZRAHeader(TStream& Stream);
+void WriteZRAHeader(TStream& Stream, const TZRAHeader& Header);
+
+// The chart archive inside a .zra file, complemented back into a plain zip
+// archive, in a new memory stream owned by the caller.
+std::unique_ptr<TMemoryStream> OpenChartArchive(const std::string& FileName);
+
+class TChartSet {
+ public:
+  TChartSet(const std::string& FileName, const std::string& Folder, std::string& Name,
+            int32_t& Edition, int32_t& ChartCount);
+
+  std::unique_ptr<TMemoryStream> OpenChartArchive() const { return ::OpenChartArchive(FileName); }
+
+  std::string Name;
+  std::string Code;
+  std::string FileName;
+  std::string Folder;
+  int32_t Size = 0;
+  int32_t Size2 = 0;
+  int32_t ChartCount = 0;
+  bool Selected = true;
+  uint8_t Resolution = 0;
+};
+
+// One chart set with up to two resolutions.
+class TChartSets {
+ public:
+  // Prefix is the archives' path without "_120.zra" / "_240.zra".
+  TChartSets(const std::string& Prefix, const std::string& Folder, int32_t Edition);
+
+  TChartSet* GetChartSet(int Index) const;
+  void DeleteChartSet(int Index);
+  bool GetSelected(int Index) const;
+  void SetSelected(int Index, bool Value);
+  int32_t GetSize(int Index) const;
+
+  std::string Name;
+  int32_t Edition = 0;
+  std::string Code;
+  int32_t ChartCount = 0;
+  uint8_t Resolutions = 0;
+
+ private:
+  std::unique_ptr<TChartSet> FChartSet[ResolutionCount];
+};
+
+using TChartSetsList = std::vector<std::unique_ptr<TChartSets>>;
+
+// The chart sets of the archives in ArchiveFolder, in ascending order of
+// their lower-cased prefix; sets with no archive of this edition are left out.
+TChartSetsList FindChartSets(const std::string& ArchiveFolder, const std::string& InstalledFolder);
+
+// ---------------------------------------------------------------------------
+// Chart files (.zrn): "ZRN2", chart code, 16-bit edition, then a 32-bit
+// length and a complete BMP file.
+
+class TZRNFile {
+ public:
+  // Read mode (any Mode but fmCreate): checks name, magic and code and
+  // returns the edition and the file's last-write date. Create mode: writes
+  // the header for the code of the file's name with Edition; Date is the
+  // last-write date the file gets when it is closed.
+  TZRNFile(const std::string& FileName, uint32_t Mode, int32_t& Edition, int32_t& Date);
+  // Closes the file; a created file then gets its date. Close() first to
+  // learn of failures.
+  ~TZRNFile();
+  TZRNFile(const TZRNFile&) = delete;
+  TZRNFile& operator=(const TZRNFile&) = delete;
+
+  void ReadBitmap(TBitmap& Bitmap) { FStream->ReadBitmap(Bitmap); }
+  // Create mode: the image length and the BMP file's bytes.
+  void WriteImage(const std::vector<uint8_t>& BmpFile);
+  void Close();
+
+ private:
+  std::unique_ptr<TBufferedFileStream> FStream;
+  std::string FFileName;
+  int32_t FDate = 0;
+  bool FCreated = false;
+};
+
+// ---------------------------------------------------------------------------
+// The chart bitmap: an 8-bit palette image with a one-row 24-bit work buffer
+// through which whole rows are copied and bytes of the 24-bit view (rows top
+// to bottom, width x 3 bytes each, blue, green, red) are patched.
+
+class TBaZBitmap : public TBitmap {
+ public:
+  TBaZBitmap();
+
+  // Also prepares the row buffer: no row selected, nothing dirty. Setting the
+  // width to its own value prepares a bitmap that was loaded from a file.
+  void SetWidth(int32_t Width) override;
+  void SetPalette(const std::vector<TRGB>& Palette) override;
+  // Makes Row the buffered row, writing a dirty buffer back first (by
+  // nearest colour); -1 or less only writes back.
+  void SelectRow(int64_t Row);
+  void CopyRowFrom(const TBaZBitmap& Source);
+  // Copies Length bytes from Stream into the 24-bit view at Position. Bytes
+  // beyond the last row are consumed and change nothing. Raises when the
+  // stream holds fewer than Length bytes.
+  void WriteBytes(TStream& Stream, uint32_t Position, uint32_t Length);
+
+  int64_t CurrentRow() const { return FCurrentRow; }
+  bool Dirty() const { return FDirty; }
+  uint32_t RowByteCount() const { return FRowByteCount; }
+
+ private:
+  void WriteBackRow();
+  void LoadRow();
+
+  std::vector<uint8_t> FRow;  // the 24-bit row buffer
+  bool FDirty = false;
+  int64_t FCurrentRow = -1;
+  uint32_t FRowByteCount = 0;
+  TNearestColour FNearest;
+};
+
+// ---------------------------------------------------------------------------
+// The update stream (the "Data" entry of an update file): "BaZ1", 16-bit
+// edition, 8-byte day-count date, 768 palette bytes (red, green, blue),
+// 32-bit record count, records.
+
+ZARNAVIS_DECLARE_EXCEPTION(EBaZFormatError, EStreamError);
+
+struct TBaZHeader {
+  int32_t Edition = 0;  // sign-extended from 16 bits
+  double Date = 0;
+};
+
+// Raises "TBaZFile.Create: This is not a .baz file." for a wrong magic.
+TBaZHeader ReadBaZHeader(TStream& Stream);
+void WriteBaZHeader(TStream& Stream, int32_t Edition, double Date);
+
+// Builds the updated sheet in Target from Chart (with the row buffer
+// prepared) and the rest of the update stream after the date: the palette,
+// the count and the records. A stream that ends early raises.
+void ApplyBaZStream(TStream& Update, TBaZBitmap& Chart, TBaZBitmap& Target);
+
+// How a record's skip and length are stored: field widths in bytes (skip 1,
+// 2 or 4; length 0, 1, 2 or 4; with 0 the length lives in the flags).
+struct TBaZRecordForm {
+  int SkipBytes = 1;
+  int LengthBytes = 1;
+};
+// The smallest form that holds Skip and Length.
+TBaZRecordForm SmallestRecordForm(uint32_t Skip, uint32_t Length);
+void WriteBaZRecord(TStream& Stream, const TBaZRecordForm& Form, uint32_t Skip,
+                    const std::vector<uint8_t>& Data);
+
+// ---------------------------------------------------------------------------
+// The update index: 12-byte records value, chart code, packed date-time.
+
+struct TBaZIndexRecord {
+  uint32_t Value = 0;
+  uint32_t Code = 0;
+  int32_t Date = 0;
+};
+
+// Whole records while the position is below the size; a final partial
+// record is dropped.
+std::vector<TBaZIndexRecord> ReadBaZIndexRecords(TStream& Stream);
+void WriteBaZIndexRecord(TStream& Stream, const TBaZIndexRecord& Record);
+
+struct TBaZIndexEntry {
+  int32_t Date = 0;
+  uint32_t Value = 0;
+  bool Applies = false;
+};
+
+struct TCaseInsensitiveLess {
+  bool operator()(const std::string& A, const std::string& B) const;
+};
+// A name-keyed index: sorted, names compared without regard to case, a name
+// already present keeps its first entry.
+using TBaZIndexList = std::map<std::string, TBaZIndexEntry, TCaseInsensitiveLess>;
+
+// Decides for one chart name whether its record is taken: returns false to
+// skip it, true to take it with Applies set as wanted.
+using TBaZIndexFilter = std::function<bool(const std::string& Name, bool& Applies)>;
+
+// Clears List and reads the records of Stream into it under their chart
+// names; records whose code has no name are skipped, and so are those the
+// filter refuses (no filter: all, Applies false).
+void ReadBaZIndex(TStream& Stream, TBaZIndexList& List, const TBaZIndexFilter& Filter = {});
+// Writes (name, entry) pairs in order as records; a name that is no chart
+// name raises EZRNError.
+void WriteBaZIndex(TStream& Stream,
+                   const std::vector<std::pair<std::string, TBaZIndexEntry>>& Entries);
+
+// ---------------------------------------------------------------------------
+// Installed chart bitmaps.
+
+// The rights notice that starts every stamp line.
+extern const char* const StampNotice;
+// "<notice> - last update: dd-mm-yyyy" for an update day count.
+std::string UpdateStampText(double UpdateDate);
+
+// Writes Bitmap (1, 4 or 8 bits per pixel) as an 8-bit RLE8 BMP file with a
+// 256-entry palette. The file is written beside FileName under a temporary
+// name and renamed over it only when complete: a failure leaves FileName as
+// it was.
+void WriteBitmapFile(const std::string& FileName, const TBitmap& Bitmap);
+// Appends one row encoded as RLE8 pieces (without the end-of-line mark).
+void EncodeRLE8Row(const uint8_t* Row, size_t Count, std::vector<uint8_t>& Out);
+
+// Writes the chart file's image as an installed bitmap dated with the
+// chart file's date.
+void ConvertChartBitmap(const std::string& OutputFile, const std::string& ChartFile, bool Stamp);
+
+// Installed bitmap name: folder + chart name + "_120_" / "_240_" + "2003.bmp".
+std::string InstalledBitmapName(const std::string& Folder, const std::string& ChartName,
+                                int Resolution);
