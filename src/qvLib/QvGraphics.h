@@ -159,3 +159,7 @@ constexpr TRGB StampColour{181, 1, 1};
 // Draws the stamp line at the bottom-left corner of a palette bitmap in the
 // palette's nearest colour to the stamp colour.
 void DrawStampText(TBitmap& Bitmap, const std::string& Utf8Text);
+
+// A complete BMP file of a palette bitmap at its own depth, uncompressed, or
+// for 8-bit bitmaps optionally RLE8 compressed; rows bottom-up.
+std::vector<uint8_t> SaveBitmapToMemory(const TBitmap& Bitmap, bool Rle8);
