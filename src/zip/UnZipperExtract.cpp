@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "FileAttributes.h"
+#include "FileTimes.h"
 #include "UnZipper.h"
 #include "ZipCodec.h"
 #include "ZipFiles.h"
@@ -92,16 +94,16 @@ void TUnZipper::Skipping(const std::string& FileName, const std::string& Reason)
 
 bool TUnZipper::MayReplace(const std::string& Target, int Index) {
   const TZipCentralEntry& h = FEntries[static_cast<size_t>(Index)].Header;
-  uint32_t fileTime = 0;
+  const int32_t fileTime = FileAge(Target);
   switch (OverwriteMode) {
     case TUZOverwriteMode::Always:
       return true;
     case TUZOverwriteMode::Never:
       return false;
     case TUZOverwriteMode::ifNewer:
-      return GetFilePackedTime(Target, fileTime) && h.DateTime() > fileTime;
+      return fileTime != -1 && h.DateTime() > static_cast<uint32_t>(fileTime);
     case TUZOverwriteMode::ifOlder:
-      return GetFilePackedTime(Target, fileTime) && h.DateTime() < fileTime;
+      return fileTime != -1 && h.DateTime() < static_cast<uint32_t>(fileTime);
     case TUZOverwriteMode::Prompt:
       break;
   }
@@ -140,8 +142,8 @@ bool TUnZipper::ExtractOne(TZipDiskSet& Disks, int Index) {
       Skipping(target, "the file exists");
       return false;
     }
-    if (PathIsReadOnly(target)) {
-      if (!ReplaceReadOnly || !PathSetReadOnly(target, false)) {
+    if (FileIsReadOnly(target)) {
+      if (!ReplaceReadOnly || !FileSetReadOnly(target, false)) {
         Skipping(target, "the file is read-only");
         return false;
       }
@@ -176,8 +178,8 @@ bool TUnZipper::ExtractOne(TZipDiskSet& Disks, int Index) {
     return false;
   }
   if (!file.Commit()) ZipFail(ZipText::CantWrite);
-  SetFilePackedTime(target, h.DateTime());
-  if (RetainAttributes && h.IsReadOnly()) PathSetReadOnly(target, true);
+  FileSetDate(target, static_cast<int32_t>(h.DateTime()));
+  if (RetainAttributes && h.IsReadOnly()) FileSetReadOnly(target, true);
   if (OnEndUnZip) OnEndUnZip(Index, target);
   return true;
 }

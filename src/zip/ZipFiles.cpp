@@ -7,63 +7,9 @@
 #include <cerrno>
 #include <vector>
 
-uint32_t UnixTimeToPacked(time_t Time) {
-  struct tm t {};
-  localtime_r(&Time, &t);
-  if (t.tm_year < 80) return (0u << 25) | (1u << 21) | (1u << 16);
-  if (t.tm_year > 207)
-    return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
-  const uint32_t date =
-      (uint32_t(t.tm_year - 80) << 9) | (uint32_t(t.tm_mon + 1) << 5) | uint32_t(t.tm_mday);
-  const uint32_t time =
-      (uint32_t(t.tm_hour) << 11) | (uint32_t(t.tm_min) << 5) | uint32_t(t.tm_sec / 2);
-  return (date << 16) | time;
-}
-
-time_t PackedToUnixTime(uint32_t Packed) {
-  struct tm t {};
-  const uint32_t date = Packed >> 16, time = Packed & 0xFFFF;
-  t.tm_year = static_cast<int>((date >> 9) & 0x7F) + 80;
-  t.tm_mon = static_cast<int>((date >> 5) & 0x0F) - 1;
-  t.tm_mday = static_cast<int>(date & 0x1F);
-  t.tm_hour = static_cast<int>((time >> 11) & 0x1F);
-  t.tm_min = static_cast<int>((time >> 5) & 0x3F);
-  t.tm_sec = static_cast<int>(time & 0x1F) * 2;
-  t.tm_isdst = -1;
-  if (t.tm_mon < 0 || t.tm_mon > 11 || t.tm_mday < 1) return -1;
-  return mktime(&t);
-}
-
-bool GetFilePackedTime(const std::string& FileName, uint32_t& Packed) {
-  struct stat st {};
-  if (::stat(FileName.c_str(), &st) != 0) return false;
-  Packed = UnixTimeToPacked(st.st_mtime);
-  return true;
-}
-
-void SetFilePackedTime(const std::string& FileName, uint32_t Packed) {
-  const time_t t = PackedToUnixTime(Packed);
-  if (t == -1) return;
-  struct timespec times[2] = {{t, 0}, {t, 0}};
-  (void)::utimensat(AT_FDCWD, FileName.c_str(), times, 0);
-}
-
 bool PathExists(const std::string& Name) {
   struct stat st {};
   return ::lstat(Name.c_str(), &st) == 0;
-}
-
-bool PathIsReadOnly(const std::string& Name) {
-  struct stat st {};
-  return ::stat(Name.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
-}
-
-bool PathSetReadOnly(const std::string& Name, bool ReadOnly) {
-  struct stat st {};
-  if (::stat(Name.c_str(), &st) != 0) return false;
-  mode_t mode = st.st_mode & 07777;
-  mode = ReadOnly ? (mode & ~mode_t(0222)) : (mode | S_IWUSR);
-  return ::chmod(Name.c_str(), mode) == 0;
 }
 
 bool MakeFolders(const std::string& Dir) {

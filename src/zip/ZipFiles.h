@@ -1,23 +1,12 @@
 #pragma once
-// The file-system side of extraction and packing: packed dates of files,
-// the read-only attribute, temporary files beside a target.
+// The file-system side of extraction and packing: folders and temporary
+// files beside a target. File dates and attributes come from the platform.
 
 #include <cstdint>
-#include <ctime>
 #include <string>
 
-// Packed local date-time (date in the high word, time in the low word,
-// seconds halved); the packed order is the order in time.
-uint32_t UnixTimeToPacked(time_t Time);
-time_t PackedToUnixTime(uint32_t Packed);
-// Packed modification time of a file; false when it cannot be read.
-bool GetFilePackedTime(const std::string& FileName, uint32_t& Packed);
-void SetFilePackedTime(const std::string& FileName, uint32_t Packed);
-
+// Anything of that name, also a folder or a dangling link.
 bool PathExists(const std::string& Name);
-bool PathIsReadOnly(const std::string& Name);
-// Read-only takes every write bit; writable gives the owner the write bit.
-bool PathSetReadOnly(const std::string& Name, bool ReadOnly);
 // Creates Dir and the folders above it; false when that fails.
 bool MakeFolders(const std::string& Dir);
 // The folder part of a path ("" when there is none) and the last name.

@@ -9,6 +9,8 @@
 #include <cctype>
 #include <memory>
 
+#include "FileAttributes.h"
+#include "FileTimes.h"
 #include "ZipFiles.h"
 #include "ZipPack.h"
 #include "ZipWriteTarget.h"
@@ -81,14 +83,14 @@ void TZipper::AddFile(std::vector<TNewItem>& Items, const std::string& Path,
       Skipping(Path, "an entry of that name is already packed");
       return;
     }
-  uint32_t date = 0;
-  if (!GetFilePackedTime(Path, date)) {
+  const int32_t date = FileAge(Path);
+  if (date == -1) {
     Skipping(Path, "the file cannot be read");
     return;
   }
   TNewItem item;
   item.Path = Path;
-  item.Header = NewHeader(stored, date, PathIsReadOnly(Path));
+  item.Header = NewHeader(stored, static_cast<uint32_t>(date), FileIsReadOnly(Path));
   Items.push_back(std::move(item));
 }
 
@@ -241,7 +243,8 @@ int TZipper::StoreFromStream(TStream* Stream, const std::string& EntryName) {
   if (ZipName().empty()) ZipFail(ZipText::NotValid);
   std::vector<TNewItem> items(1);
   items[0].Stream = Stream;
-  items[0].Header = NewHeader(name, UnixTimeToPacked(time(nullptr)), false);
+  items[0].Header =
+      NewHeader(name, static_cast<uint32_t>(UnixTimeToFileDate(time(nullptr))), false);
   const std::vector<int> kept = KeptEntries(items);
   TZipFileTarget target(ZipName());
   return WriteArchive(target, kept, items);
