@@ -8,6 +8,7 @@
 #include <limits>
 #include <map>
 
+#include "Volumes.h"
 #include "ZipHooks.h"
 
 void TUnZipper::SetZipName(const std::string& Name) {
@@ -77,22 +78,6 @@ void TUnZipper::ReadDirectory() {
 
 namespace {
 
-// Looks for the end record in the last 64K + 22 bytes of Stream; its offset or -1.
-int64_t FindEndRecord(TStream& Stream, TZipEndRecord& Record) {
-  const int64_t size = Stream.GetSize();
-  if (size < ZipEndRecordSize) return -1;
-  const int64_t tail = std::min<int64_t>(size, ZipEndRecordSize + ZipMaxCommentSize);
-  std::vector<uint8_t> block(static_cast<size_t>(tail));
-  Stream.SetPosition(size - tail);
-  Stream.ReadBuffer(block.data(), tail);
-  for (int64_t i = tail - ZipEndRecordSize; i >= 0; --i) {
-    const uint8_t* p = block.data() + i;
-    if (p[0] != 'P' || p[1] != 'K' || p[2] != 5 || p[3] != 6) continue;
-    if (ParseEndRecord(p, static_cast<size_t>(tail - i), Record)) return size - tail + i;
-  }
-  return -1;
-}
-
 uint32_t FirstSignature(TStream& Stream) {
   if (Stream.GetSize() < 4) return 0;
   Stream.SetPosition(0);
@@ -100,6 +85,19 @@ uint32_t FirstSignature(TStream& Stream) {
 }
 
 }  // namespace
+
+// Only a set on a removable drive, or split parts beside the archive, can
+// be walked; an ordinary file without its end record is cut off.
+bool TUnZipper::CanWalkDisks(TZipDiskSet& Disks) {
+  if (!Disks.IsFile()) return false;
+  if (Volumes().IsRemovable(Disks.FileName())) {
+    // A labelled disk tells which disk of the set it is.
+    const int labelled = ZipDiskOfLabel(Volumes().GetLabel(Disks.FileName()));
+    if (labelled > 0) Disks.SetCurrentNumber(labelled - 1);
+    return true;
+  }
+  return !Disks.SplitPartName(Disks.CurrentNumber() + 1).empty();
+}
 
 void TUnZipper::ReadDirectoryFrom(TZipDiskSet& Disks) {
   FEntries.clear();
@@ -115,7 +113,7 @@ void TUnZipper::ReadDirectoryFrom(TZipDiskSet& Disks) {
     TIncompleteZipMode mode = IncompleteZipMode;
     if (OnInCompleteZip) OnInCompleteZip(mode);
     if (mode == izAssumeNotAZip) ZipFail(ZipText::NotValid);
-    if (mode == izAssumeBad || !Disks.IsFile()) ZipFail(ZipText::Incomplete);
+    if (mode == izAssumeBad || !CanWalkDisks(Disks)) ZipFail(ZipText::Incomplete);
     // Walk forward through the set until the disk with the end record.
     for (int next = Disks.CurrentNumber() + 1; endPos < 0; ++next) {
       if (next > 998) ZipFail(ZipText::Incomplete);

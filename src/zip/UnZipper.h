@@ -105,6 +105,7 @@ class TUnZipper {
   std::string TargetName(const TZipEntry& Entry) const;
   bool MayReplace(const std::string& Target, int Index);
   void CheckEntryRanges();
+  bool CanWalkDisks(TZipDiskSet& Disks);
   // Start of entry data on the local header's disk, after its header.
   int64_t LocalDataOffset(TZipSpanReader& Reader, const TZipEntry& Entry);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "QvFileIO.h"
+#include "Volumes.h"
 #include "ZipErrors.h"
 
 namespace {
@@ -16,7 +17,41 @@ bool IsRegularFile(const std::string& Name) {
   return ::stat(Name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Times a disk is asked for again when the drive holds another disk of the set.
+constexpr int MaxDiskRetries = 10;
+
 }  // namespace
+
+std::string ZipDiskLabel(int DiskNumber) {
+  char label[16];
+  std::snprintf(label, sizeof label, "PKBACK# %03d", DiskNumber % 1000);
+  return label;
+}
+
+int ZipDiskOfLabel(const std::string& Label) {
+  if (Label.size() != 11 || Label.compare(0, 8, "PKBACK# ") != 0) return 0;
+  int number = 0;
+  for (size_t i = 8; i < 11; ++i) {
+    if (Label[i] < '0' || Label[i] > '9') return 0;
+    number = number * 10 + (Label[i] - '0');
+  }
+  return number;
+}
+
+int64_t FindEndRecord(TStream& Stream, TZipEndRecord& Record) {
+  const int64_t size = Stream.GetSize();
+  if (size < ZipEndRecordSize) return -1;
+  const int64_t tail = std::min<int64_t>(size, ZipEndRecordSize + ZipMaxCommentSize);
+  std::vector<uint8_t> block(static_cast<size_t>(tail));
+  Stream.SetPosition(size - tail);
+  Stream.ReadBuffer(block.data(), tail);
+  for (int64_t i = tail - ZipEndRecordSize; i >= 0; --i) {
+    const uint8_t* p = block.data() + i;
+    if (p[0] != 'P' || p[1] != 'K' || p[2] != 5 || p[3] != 6) continue;
+    if (ParseEndRecord(p, static_cast<size_t>(tail - i), Record)) return size - tail + i;
+  }
+  return -1;
+}
 
 TZipDiskSet::TZipDiskSet(TStream& Stream) : FStream(&Stream) {}
 
@@ -50,12 +85,22 @@ std::string TZipDiskSet::SplitPartName(int Number) const {
 TStream& TZipDiskSet::Disk(int Number) {
   if (Number == FCurrent) return FStream ? *FStream : *FFile;
   if (FStream) ZipFail(ZipText::Incomplete);
-  std::string name = Number == FLast ? FFileName : SplitPartName(Number);
-  if (name.empty()) {
+  // Split parts lie beside the last part; the disks of a removable drive
+  // all have the archive's name and are asked for.
+  std::string name;
+  if (!SplitPartName(0).empty()) {
+    name = Number == FLast ? FFileName : SplitPartName(Number);
+    if (name.empty()) ZipFail(ZipText::Incomplete);
+  }
+  for (int attempt = 0; name.empty(); ++attempt) {
     // A disk of a set spanned over a removable drive: ask for it.
+    if (attempt == MaxDiskRetries) ZipFail(ZipText::UserCanceledDisk);
     name = FFileName;
     if (FRequest) FRequest(Number + 1, name);
     if (name.empty()) ZipFail(ZipText::UserCanceledDisk);
+    const int labelled =
+        FCheckLabels && Volumes().IsRemovable(name) ? ZipDiskOfLabel(Volumes().GetLabel(name)) : 0;
+    if (labelled != 0 && labelled != Number + 1) name.clear();
   }
   OpenFile(name);
   FCurrent = Number;

@@ -11,6 +11,15 @@
 #include <string>
 
 #include "Streams.h"
+#include "ZipFormat.h"
+
+// Looks for the end record in the last 64K + 22 bytes of Stream; its offset or -1.
+int64_t FindEndRecord(TStream& Stream, TZipEndRecord& Record);
+
+// The volume label of disk DiskNumber (1 = first) of a spanned set: "PKBACK# 001".
+std::string ZipDiskLabel(int DiskNumber);
+// The disk number a label names, or 0 when it is no such label.
+int ZipDiskOfLabel(const std::string& Label);
 
 // Asks for disk DiskNumber (1 = first); empties FileName to cancel.
 using TZipDiskRequest = std::function<void(int DiskNumber, std::string& FileName)>;
@@ -33,6 +42,8 @@ class TZipDiskSet {
   // Path of the split part that holds disk Number, or empty.
   std::string SplitPartName(int Number) const;
   bool IsFile() const { return FStream == nullptr; }
+  // A disk put in on request must carry the label of its number, if any.
+  void SetCheckLabels(bool Check) { FCheckLabels = Check; }
   const std::string& FileName() const { return FFileName; }
 
  private:
@@ -44,6 +55,7 @@ class TZipDiskSet {
   TZipDiskRequest FRequest;
   int FCurrent = 0;
   int FLast = -1;  // number of the disk that FFileName itself is, once known
+  bool FCheckLabels = true;
 };
 
 // Reads the bytes of an archive as one sequence over its disks: what runs

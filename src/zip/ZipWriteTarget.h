@@ -13,8 +13,9 @@ class TZipWriteTarget {
   virtual ~TZipWriteTarget() = default;
   // Bytes that may run over into the next disk (entry data).
   virtual void Write(const uint8_t* Data, size_t Count) = 0;
-  // Starts the next disk when Count bytes do not fit on this one: a header
-  // is never split over two disks.
+  // Starts the next disk when Count bytes do not fit on this one. Headers
+  // ask for one byte (they start on the disk whose offset they record), the
+  // end record for all of itself (it never leaves the last disk).
   virtual void EnsureRoom(size_t Count) = 0;
   virtual int Disk() const = 0;
   virtual int64_t Offset() const = 0;

@@ -11,8 +11,10 @@
 
 #include "FileAttributes.h"
 #include "FileTimes.h"
+#include "QvFileIO.h"
 #include "ZipFiles.h"
 #include "ZipPack.h"
+#include "ZipSpanTarget.h"
 #include "ZipWriteTarget.h"
 
 namespace {
@@ -136,7 +138,7 @@ void TZipper::CopyEntry(TZipDiskSet& Disks, int Index, TZipWriteTarget& Target,
   // Sizes and CRC go into the new local header; a data descriptor is not needed.
   h.Flags &= static_cast<uint16_t>(~zfDataDescriptor);
   const std::vector<uint8_t> header = BuildLocalHeader(h);
-  Target.EnsureRoom(header.size());
+  Target.EnsureRoom(1);  // headers may run over into the next disk
   h.DiskStart = static_cast<uint16_t>(Target.Disk());
   h.LocalOffset = static_cast<uint32_t>(Target.Offset());
   Target.Write(header.data(), header.size());
@@ -181,7 +183,7 @@ int TZipper::WriteArchive(TZipWriteTarget& Target, const std::vector<int>& Kept,
           ProcessMessages();
         });
     const std::vector<uint8_t> header = BuildLocalHeader(item.Header);
-    Target.EnsureRoom(header.size());
+    Target.EnsureRoom(1);  // headers may run over into the next disk
     item.Header.DiskStart = static_cast<uint16_t>(Target.Disk());
     item.Header.LocalOffset = static_cast<uint32_t>(Target.Offset());
     Target.Write(header.data(), header.size());
@@ -200,7 +202,7 @@ int TZipper::WriteArchive(TZipWriteTarget& Target, const std::vector<int>& Kept,
   int entriesOnLastDisk = 0;
   for (const TZipCentralEntry& h : central) {
     const std::vector<uint8_t> record = BuildCentralHeader(h);
-    Target.EnsureRoom(record.size());
+    Target.EnsureRoom(1);
     if (centralStart < 0) {
       end.CentralDisk = static_cast<uint16_t>(Target.Disk());
       centralStart = Target.Offset();
@@ -230,6 +232,15 @@ int TZipper::WriteArchive(TZipWriteTarget& Target, const std::vector<int>& Kept,
 int TZipper::CreateArchive() {
   if (ZipName().empty()) ZipFail(ZipText::NotValid);
   std::vector<TNewItem> items = CollectFiles();
+  if (MultiZipInfo.MultiMode == mmSpan) {
+    TZipSpanSettings settings;
+    settings.WriteDiskLabels = MultiZipInfo.WriteDiskLabels;
+    settings.CheckDiskLabels = MultiZipInfo.CheckDiskLabels;
+    settings.FirstDiskReserve = FirstDiskReserve(static_cast<int>(items.size()));
+    TZipSpanTarget target(ZipName(), settings,
+                          [this](int Disk, std::string& Name) { RequestDisk(Disk, Name); });
+    return WriteArchive(target, {}, items);
+  }
   std::vector<int> kept;
   if (ZipAction != zaReplace) kept = KeptEntries(items);
   TZipFileTarget target(ZipName());
@@ -252,5 +263,17 @@ int TZipper::StoreFromStream(TStream* Stream, const std::string& EntryName) {
 
 int64_t TZipper::FirstDiskReserve(int FileCount) const {
   if (!MultiZipInfo.SaveZipInfoOnFirstDisk) return 0;
-  return MultiZipInfo.SaveOnFirstDisk + int64_t(FileCount) * (StorePaths ? 83 : 58) + 2070;
+  return MultiZipInfo.SaveOnFirstDisk + int64_t(FileCount) * (StorePaths ? 83 : 58) + 2070 +
+         ExistingCentralSize();
+}
+
+int64_t TZipper::ExistingCentralSize() const {
+  if (!PathExists(ZipName())) return 0;
+  try {
+    TBufferedFileStream file(ZipName(), TBufferedFileStream::MaxBufferSize, fmOpenRead);
+    TZipEndRecord end;
+    return FindEndRecord(file, end) >= 0 ? int64_t(end.CentralSize) : 0;
+  } catch (const EStreamError&) {
+    return 0;
+  }
 }

@@ -46,6 +46,9 @@ class TZipper : public TUnZipper {
   // Room kept on the first disk for a copy of the directory, by the settings.
   int64_t FirstDiskReserve(int FileCount) const;
 
+ protected:
+  int64_t ExistingCentralSize() const;
+
  private:
   struct TNewItem {
     std::string Path;           // file to pack, or empty for the stream
