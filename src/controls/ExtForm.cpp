@@ -34,6 +34,11 @@ void TExtForm::keyPressEvent(QKeyEvent* event) {
 }
 
 namespace {
+QImage& SmallPicture() {
+  static QImage picture;
+  return picture;
+}
+
 TModalHook& ModalHook() {
   static TModalHook hook;
   return hook;
@@ -50,4 +55,12 @@ TModalHook SetModalHook(TModalHook hook) {
   TModalHook previous = std::move(ModalHook());
   ModalHook() = std::move(hook);
   return previous;
+}
+
+const QImage& MainWindowSmallPicture() {
+  return SmallPicture();
+}
+
+void SetMainWindowSmallPicture(const QImage& picture) {
+  SmallPicture() = picture.copy();
 }

@@ -27,6 +27,11 @@ class TExtForm : public QDialog {
   bool FHasWindowPicture = false;
 };
 
+// The small picture of the main window, which the wizards take as their
+// window picture.
+const QImage& MainWindowSmallPicture();
+void SetMainWindowSmallPicture(const QImage& picture);
+
 // Runs a dialog modally and returns its result. Tests install a hook that
 // gets the dialog instead (created, not shown) and answers it, so that no test
 // waits on a modal loop.

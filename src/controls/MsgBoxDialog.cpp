@@ -18,6 +18,14 @@ QString Q(const std::string& s) {
   return QString::fromStdString(s);
 }
 
+// The program's texts break lines with a single carriage return.
+QString ShownText(const std::string& s) {
+  QString text = Q(s);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return text;
+}
+
 // X of the layout: the average width of the 52 letters A-Z and a-z.
 int AverageLetterWidth(const QFontMetrics& fm) {
   static const QString letters =
@@ -70,7 +78,8 @@ TMsgBoxDialog::TMsgBoxDialog(const std::string& caption, const std::string& mess
   setFont(QApplication::font());
   const QFontMetrics fm(font());
   const int textFlags = Qt::TextWordWrap | Qt::TextExpandTabs | Qt::AlignLeft;
-  const QRect textRect = fm.boundingRect(QRect(0, 0, ScreenWidth() / 2, 0), textFlags, Q(message));
+  const QRect textRect =
+      fm.boundingRect(QRect(0, 0, ScreenWidth() / 2, 0), textFlags, ShownText(message));
 
   TMsgBoxMetrics m;
   m.AvgCharWidth = AverageLetterWidth(fm);
@@ -100,7 +109,7 @@ TMsgBoxDialog::TMsgBoxDialog(const std::string& caption, const std::string& mess
     icon->setPixmap(style()->standardIcon(IconOf(type)).pixmap(32, 32));
     icon->setGeometry(ToQRect(FLayout.Icon));
   }
-  FLabel = new QLabel(Q(message), this);
+  FLabel = new QLabel(ShownText(message), this);
   FLabel->setObjectName(QStringLiteral("Message"));
   FLabel->setWordWrap(true);
   FLabel->setTextFormat(Qt::PlainText);

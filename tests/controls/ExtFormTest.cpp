@@ -147,3 +147,13 @@ TEST(Shell, OpenURLTriesTheAddressThenTwoBrowsers) {
     }
   }
 }
+
+TEST(ExtForm, MainWindowSmallPictureIsKeptAsACopy) {
+  QImage small = Picture(105, 105, Qt::blue);
+  SetMainWindowSmallPicture(small);
+  small.fill(Qt::red);
+  EXPECT_EQ(MainWindowSmallPicture().pixelColor(50, 50), QColor(Qt::blue));
+  TExtForm wizard;
+  wizard.SetWindowPicture(MainWindowSmallPicture());
+  EXPECT_EQ(wizard.WindowPicture().size(), QSize(105, 105));
+}

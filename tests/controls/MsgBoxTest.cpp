@@ -244,3 +244,14 @@ TEST(MsgBox, WiderCaptionsWidenTheButtons) {
   EXPECT_GT(german.Button(mbNoToAll)->width(), english.Button(mbNoToAll)->width());
   EXPECT_EQ(german.Button(mbYes)->width(), german.Button(mbNoToAll)->width());
 }
+
+TEST(MsgBox, CarriageReturnsBreakLines) {
+  TMsgBoxDialog one("", "First line", mtWarning, {mbOK}, 0);
+  TMsgBoxDialog two("", "First line\rSecond line", mtWarning, {mbOK}, 0);
+  TMsgBoxDialog three("", "First line\r\rThird line", mtWarning, {mbOK}, 0);
+  const int line = one.MessageLabel()->height();
+  EXPECT_GE(two.MessageLabel()->height(), 2 * line - 1);
+  EXPECT_GE(three.MessageLabel()->height(), 3 * line - 1);
+  EXPECT_EQ(two.MessageLabel()->text(), QStringLiteral("First line\nSecond line"));
+  EXPECT_EQ(two.Request().Message, "First line\rSecond line");
+}
