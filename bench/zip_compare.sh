@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Side by side with Info-ZIP, in the same run on the same data:
+#   extraction: zrntool zip extract  vs  unzip -o -q   (of a ~50 MB deflated archive)
+#   creation:   zrntool zip create   vs  zip -q -6     (time and archive size)
+# Usage: bench/zip_compare.sh [ZRNTOOL] [RUNS]
+# ZRNTOOL defaults to the release build (cmake --preset release; cmake --build
+# --preset release --target zrntool). Each timing is the best of RUNS (3).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tool=${1:-build/release/tools/zrntool}
+runs=${2:-3}
+[ -x "$tool" ] || { echo "zrntool not found at $tool" >&2; exit 2; }
+work=$(mktemp -d "${TMPDIR:-/tmp}/zip-bench-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# Image-like data: 8-bit rows of a few colour areas with scanner noise, in
+# sixteen files, 160 MB that deflate to about 50 MB.
+/usr/bin/python3 - "$work/src" <<'PY'
+import os, random, sys
+out = sys.argv[1]
+os.makedirs(out)
+rnd = random.Random(2003)
+width, height = 4000, 2500
+for n in range(16):
+    rows = []
+    colours = [rnd.randrange(256) for _ in range(16)]
+    base = bytearray()
+    x = 0
+    while x < width:
+        run = rnd.randrange(8, 200)
+        base += bytes([colours[rnd.randrange(16)]]) * run
+        x += run
+    base = base[:width]
+    noise = bytes(rnd.randrange(256) for _ in range(1 << 16))
+    for y in range(height):
+        if rnd.random() < 0.05:
+            i = rnd.randrange(width - 64)
+            base[i:i + 64] = bytes([colours[rnd.randrange(16)]]) * 64
+        row = bytearray(base)
+        start = rnd.randrange(len(noise) - width)
+        for i in range(0, width, 3):
+            if noise[start + i] < 90:
+                row[i] = noise[start + i + 1]
+        rows.append(bytes(row))
+    with open(os.path.join(out, 'chart%02d.bmp' % n), 'wb') as f:
+        f.write(b''.join(rows))
+PY
+
+best() {  # best wall time in seconds of running "$@" $runs times
+  local best_t=""
+  for _ in $(seq "$runs"); do
+    local s e
+    s=$(date +%s.%N)
+    "$@" >/dev/null
+    e=$(date +%s.%N)
+    best_t=$(echo "$s $e ${best_t:-999999}" | awk '{t=$2-$1; print (t<$3)?t:$3}')
+  done
+  echo "$best_t"
+}
+
+files=("$work"/src/*.bmp)
+raw=$(cat "${files[@]}" | wc -c)
+
+t_zip=$(best sh -c "rm -f '$work/iz.zip' && zip -q -6 -j '$work/iz.zip' ${files[*]}")
+t_ours_c=$(best sh -c "rm -f '$work/ours.zip' && '$tool' zip create '$work/ours.zip' ${files[*]}")
+s_zip=$(stat -c %s "$work/iz.zip")
+s_ours=$(stat -c %s "$work/ours.zip")
+
+mkdir -p "$work/x1" "$work/x2"
+t_unzip=$(best unzip -o -q "$work/iz.zip" -d "$work/x1")
+t_ours_x=$(best "$tool" zip extract "$work/iz.zip" "$work/x2")
+cmp -s <(cat "$work"/x1/*) <(cat "$work"/x2/*) || { echo "extracted bytes differ" >&2; exit 1; }
+
+printf 'data: %d files, %d bytes raw, archive %d bytes (zip -6)\n' "${#files[@]}" "$raw" "$s_zip"
+printf 'extract: zrntool %.3fs  unzip -o -q %.3fs  time ratio %.2f (target <= 1.00)\n' \
+  "$t_ours_x" "$t_unzip" "$(echo "$t_ours_x $t_unzip" | awk '{print $1/$2}')"
+printf 'create:  zrntool %.3fs  zip -q -6 %.3fs  time ratio %.2f (target <= 1.20)\n' \
+  "$t_ours_c" "$t_zip" "$(echo "$t_ours_c $t_zip" | awk '{print $1/$2}')"
+printf 'create:  zrntool %d bytes  zip %d bytes  size ratio %.4f (target within 1%%)\n' \
+  "$s_ours" "$s_zip" "$(echo "$s_ours $s_zip" | awk '{print $1/$2}')"
