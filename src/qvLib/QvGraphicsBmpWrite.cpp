@@ -1,5 +1,7 @@
 // BMP files in memory, for the chart files the tools make.
 
+#include <algorithm>
+
 #include "QvDigitalCharts.h"
 #include "QvGraphics.h"
 
@@ -14,7 +16,10 @@ void Put(std::vector<uint8_t>& Out, uint32_t Value, int Bytes) {
 std::vector<uint8_t> SaveBitmapToMemory(const TBitmap& Bitmap, bool Rle8) {
   const int bits = Bitmap.BitsPerPixel();
   if (bits > 8 || (Rle8 && bits != 8)) throw EGraphicsError("Conversion not supported.");
-  const size_t colours = size_t(1) << bits;
+  // The palette as it is, at most what the depth can address; biClrUsed
+  // tells readers how many entries follow.
+  const size_t full = size_t(1) << bits;
+  const size_t colours = Bitmap.Palette().empty() ? full : std::min(Bitmap.Palette().size(), full);
   std::vector<uint8_t> pixels;
   if (Rle8) {
     for (int32_t row = Bitmap.Height() - 1; row >= 0; --row) {
