@@ -119,8 +119,13 @@ bool TUnZipper::MayReplace(const std::string& Target, int Index) {
 bool TUnZipper::ExtractOne(TZipDiskSet& Disks, int Index) {
   const TZipEntry& entry = FEntries[static_cast<size_t>(Index)];
   const TZipCentralEntry& h = entry.Header;
+  if (h.IsDirectory()) {
+    // Folders are no files: with RecreateDirs they are made, never counted.
+    if (RecreateDirs && !entry.FileName.empty()) MakeFolders(TargetName(entry));
+    return false;
+  }
   if (entry.FileName.empty()) {
-    if (!h.IsDirectory()) Skipping(h.StoredName, "the entry has no usable file name");
+    Skipping(h.StoredName, "the entry has no usable file name");
     return false;
   }
   std::string target = TargetName(entry);
