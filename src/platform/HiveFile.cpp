@@ -1,0 +1,140 @@
+#include "HiveFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// Closes a descriptor when the scope ends (and so releases its lock).
+class TFd {
+ public:
+  explicit TFd(int Fd) : FFd(Fd) {}
+  ~TFd() {
+    if (FFd >= 0) ::close(FFd);
+  }
+  TFd(const TFd&) = delete;
+  TFd& operator=(const TFd&) = delete;
+  int Get() const { return FFd; }
+  int Release() {
+    int fd = FFd;
+    FFd = -1;
+    return fd;
+  }
+
+ private:
+  int FFd;
+};
+
+std::string FolderOf(const std::string& FileName) {
+  size_t slash = FileName.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : FileName.substr(0, slash);
+}
+
+// Creates the folder and its missing parents for the owner only.
+bool MakeFolders(const std::string& Folder) {
+  struct stat st {};
+  if (::stat(Folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode) || (errno = ENOTDIR, false);
+  std::string parent = FolderOf(Folder);
+  if (parent != Folder && !MakeFolders(parent)) return false;
+  return ::mkdir(Folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+bool WriteAll(int Fd, const std::string& Text) {
+  size_t done = 0;
+  while (done < Text.size()) {
+    ssize_t n = ::write(Fd, Text.data() + done, Text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+THiveFile::THiveFile(std::string FileName, std::string Root)
+    : FFileName(std::move(FileName)), FRoot(Root), FCache(std::move(Root)) {}
+
+void THiveFile::FailIO(const std::string& What, int Error) const {
+  throw EHiveIOError("Settings file \"" + FFileName + "\": " + What + ": " + std::strerror(Error));
+}
+
+void THiveFile::Refresh() {
+  TFd fd(::open(FFileName.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.Get() < 0) {
+    if (errno != ENOENT) FailIO("cannot be read", errno);
+    FCache = THive(FRoot);
+    FStamp = TStamp{};
+    FCached = true;
+    return;
+  }
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) FailIO("cannot be read", errno);
+  if (!S_ISREG(st.st_mode)) FailIO("cannot be read", EISDIR);
+  TStamp stamp{st.st_dev, st.st_ino, st.st_size,
+               static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+               static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+  if (FCached && stamp == FStamp) return;
+  std::string text;
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd.Get(), buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) FailIO("cannot be read", errno);
+    if (n == 0) break;
+    text.append(buf, static_cast<size_t>(n));
+  }
+  FCached = false;
+  FCache = ParseHive(text, FRoot, FFileName);
+  FStamp = stamp;
+  FCached = true;
+}
+
+const THive& THiveFile::Read() {
+  Refresh();
+  return FCache;
+}
+
+void THiveFile::Update(const std::function<void(THive&)>& Change) {
+  std::string folder = FolderOf(FFileName);
+  if (!MakeFolders(folder)) FailIO("its folder cannot be created", errno);
+  // The lock is a file of its own: the hive itself is replaced on each save.
+  std::string lockName = FFileName + ".lock";
+  TFd lock(::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (lock.Get() < 0) FailIO("cannot be locked", errno);
+  while (::flock(lock.Get(), LOCK_EX) != 0)
+    if (errno != EINTR) FailIO("cannot be locked", errno);
+  Refresh();
+  THive changed = FCache;
+  Change(changed);
+  Save(changed);
+  FCache = std::move(changed);
+  FCached = false;  // the next read takes the new file's stamp
+}
+
+void THiveFile::Save(const THive& Hive) {
+  std::string text = FormatHive(Hive);
+  std::string temp = FFileName + ".new";
+  TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+  if (fd.Get() < 0) FailIO("cannot be written", errno);
+  if (::fchmod(fd.Get(), 0600) != 0 || !WriteAll(fd.Get(), text) || ::fsync(fd.Get()) != 0 ||
+      ::close(fd.Release()) != 0) {
+    int error = errno;
+    ::unlink(temp.c_str());
+    FailIO("cannot be written", error);
+  }
+  if (::rename(temp.c_str(), FFileName.c_str()) != 0) {
+    int error = errno;
+    ::unlink(temp.c_str());
+    FailIO("cannot be replaced", error);
+  }
+  // The rename itself must reach the disk before we call the save done.
+  TFd dir(::open(FolderOf(FFileName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.Get() >= 0) ::fsync(dir.Get());
+}
