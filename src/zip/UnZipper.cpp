@@ -72,6 +72,7 @@ std::unique_ptr<TZipDiskSet> TUnZipper::OpenDisks() {
 }
 
 void TUnZipper::ReadDirectory() {
+  const TZipBusy hourglass;
   auto disks = OpenDisks();
   ReadDirectoryFrom(*disks);
 }

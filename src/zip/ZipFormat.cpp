@@ -84,7 +84,7 @@ bool ParseCentralEntry(TZipFieldReader& R, TZipCentralEntry& E) {
   E.InternalAttr = R.U16();
   E.ExternalAttr = R.U32();
   E.LocalOffset = R.U32();
-  E.StoredName = DecodeStoredName(R.Text(nameLength), E.Flags);
+  E.StoredName = DecodeStoredName(R.Text(nameLength), E.Flags, E.VersionMadeBy);
   E.Extra = R.Bytes(extraLength);
   E.Comment = R.Text(commentLength);
   return R.Ok();
@@ -164,8 +164,37 @@ std::vector<uint8_t> BuildEndRecord(const TZipEndRecord& R) {
   return w.Data();
 }
 
-std::string DecodeStoredName(const std::string& Raw, uint16_t Flags) {
+namespace {
+
+bool IsValidUtf8(const std::string& Text) {
+  for (size_t i = 0; i < Text.size();) {
+    const auto c = static_cast<unsigned char>(Text[i]);
+    size_t follow = 0;
+    if (c >= 0x80) {
+      if ((c & 0xE0) == 0xC0)
+        follow = 1;
+      else if ((c & 0xF0) == 0xE0)
+        follow = 2;
+      else if ((c & 0xF8) == 0xF0)
+        follow = 3;
+      else
+        return false;
+    }
+    if (i + follow >= Text.size()) return false;
+    for (size_t k = 1; k <= follow; ++k)
+      if ((static_cast<unsigned char>(Text[i + k]) & 0xC0) != 0x80) return false;
+    i += follow + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string DecodeStoredName(const std::string& Raw, uint16_t Flags, uint16_t MadeBy) {
   if (Flags & zfUtf8Name) return Raw;
+  // Unix zip programs store the names as the system has them, in UTF-8
+  // nowadays, without saying so; DOS and Windows ones in their code page.
+  if ((MadeBy >> 8) == ZipHostUnix && IsValidUtf8(Raw)) return Raw;
   return AnsiToUtf8(Raw);
 }
 

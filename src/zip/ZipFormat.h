@@ -116,8 +116,12 @@ std::vector<uint8_t> BuildLocalHeader(const TZipCentralEntry& Entry);
 std::vector<uint8_t> BuildCentralHeader(const TZipCentralEntry& Entry);
 std::vector<uint8_t> BuildEndRecord(const TZipEndRecord& Record);
 
-// Names are stored in the Windows ANSI code page unless the UTF-8 flag is set.
-std::string DecodeStoredName(const std::string& Raw, uint16_t Flags);
+// Host system in the high byte of "version made by".
+constexpr uint16_t ZipHostUnix = 3;
+
+// Names are stored in the Windows ANSI code page unless the UTF-8 flag is
+// set or a Unix program stored valid UTF-8.
+std::string DecodeStoredName(const std::string& Raw, uint16_t Flags, uint16_t MadeBy);
 // Returns the bytes to store and sets zfUtf8Name in Flags when ANSI cannot hold the name.
 std::string EncodeStoredName(const std::string& Utf8, uint16_t& Flags);
 

@@ -16,6 +16,11 @@ TZipProcessMessagesHook& ProcessHook() {
   return hook;
 }
 
+TZipBusyHook& BusyHook() {
+  static TZipBusyHook hook;
+  return hook;
+}
+
 }  // namespace
 
 void ZipFail(const char* Text) {
@@ -32,6 +37,20 @@ TZipProcessMessagesHook SetZipProcessMessagesHook(TZipProcessMessagesHook Hook) 
   TZipProcessMessagesHook old = std::move(ProcessHook());
   ProcessHook() = std::move(Hook);
   return old;
+}
+
+TZipBusyHook SetZipBusyHook(TZipBusyHook Hook) {
+  TZipBusyHook old = std::move(BusyHook());
+  BusyHook() = std::move(Hook);
+  return old;
+}
+
+TZipBusy::TZipBusy() {
+  if (BusyHook()) BusyHook()(true);
+}
+
+TZipBusy::~TZipBusy() {
+  if (BusyHook()) BusyHook()(false);
 }
 
 int ZipMessageBox(const std::string& Text, const std::string& Caption, TZipButtons Buttons) {

@@ -115,6 +115,33 @@ TEST_F(Interop, StoredPathsAreReadByUnzip) {
   EXPECT_EQ(RunCommand("unzip -tq " + Quote(archive) + " >/dev/null"), 0);
 }
 
+// Info-ZIP on Linux stores UTF-8 names without a flag; Windows-1252 names
+// of DOS-made archives and flagged UTF-8 names must come out alike.
+TEST_F(Interop, NamesOfEveryOriginReadAsUtf8) {
+  const std::string name = "kaart-\xc3\xbc\xc3\x9f.txt";  // kaart-üß.txt
+  WriteFileText(FSrc / name, "x");
+  const std::string archive = FOut / "names.zip";
+  ASSERT_EQ(RunCommand("cd " + Quote(FSrc.Path()) + " && LANG=C.UTF-8 zip -q " + Quote(archive) +
+                       " " + Quote(name)),
+            0);
+  TZipper ours;
+  ours.SetZipName(FOut / "ours-names.zip");
+  ours.FilesList = {FSrc / name};
+  ASSERT_EQ(ours.CreateArchive(), 1);
+  for (const std::string& path : {archive, FOut / "ours-names.zip"}) {
+    SCOPED_TRACE(path);
+    TUnZipper unzipper;
+    unzipper.SetZipName(path);
+    unzipper.ReadDirectory();
+    ASSERT_EQ(unzipper.EntryCount(), 1);
+    EXPECT_EQ(unzipper.EntryName(0), name);
+  }
+  // Ours stores the name in Windows-1252, as the program always did.
+  const std::vector<uint8_t> bytes = ReadFileBytes(FOut / "ours-names.zip");
+  const std::string raw(bytes.begin() + 30, bytes.begin() + 30 + 12);
+  EXPECT_EQ(raw, "kaart-\xfc\xdf.txt");
+}
+
 // A second CreateArchive with zaUpdate keeps what the archive held.
 TEST_F(Interop, UpdateAddsToAnExistingArchive) {
   const std::string archive = FOut / "update.zip";

@@ -76,7 +76,11 @@ TEST_F(UnZipper, ArchiveInMemoryIsReadWithoutTheFileAndDetaches) {
 TEST_F(UnZipper, IndexOutOfRangeNamesTheIndex) {
   TUnZipper unzipper;
   unzipper.SetZipName(FArchive);
+  std::vector<bool> busy;
+  auto previous = SetZipBusyHook([&](bool Busy) { busy.push_back(Busy); });
   unzipper.ReadDirectory();
+  SetZipBusyHook(previous);
+  EXPECT_EQ(busy, (std::vector<bool>{true, false})) << "hourglass while the directory is read";
   try {
     unzipper.SetEntrySelected(3, true);
     FAIL() << "no error";
