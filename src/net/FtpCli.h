@@ -1,0 +1,314 @@
+#pragma once
+// TFtpClient: a non-blocking FTP client (RFC 959) on the owner's thread. Each
+// request sends one command or a short fixed sequence, returns at once, and
+// ends later with OnRequestDone (request code and error number: 0, an FTP
+// reply code, a Windows Sockets number or a SOCKS number).
+
+#include <QObject>
+#include <chrono>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Exception.h"
+#include "FtpReply.h"
+#include "WSocket.h"
+
+class TStream;
+class TBufferedFileStream;
+
+ZARNAVIS_DECLARE_EXCEPTION(FtpException, Exception);
+
+// The ordinals (0..42) are what OnRequestDone carries.
+enum TFtpRequest {
+  ftpNone,
+  ftpOpenAsync,
+  ftpUserAsync,
+  ftpPassAsync,
+  ftpCwdAsync,
+  ftpConnectAsync,
+  ftpReceiveAsync,
+  ftpDirAsync,
+  ftpLsAsync,
+  ftpPortAsync,
+  ftpGetAsync,
+  ftpDirectoryAsync,
+  ftpListAsync,
+  ftpSystemAsync,
+  ftpSystAsync,
+  ftpQuitAsync,
+  ftpAbortXferAsync,
+  ftpSizeAsync,
+  ftpPutAsync,
+  ftpAppendAsync,
+  ftpFileSizeAsync,
+  ftpRqAbort,
+  ftpMkdAsync,
+  ftpRmdAsync,
+  ftpRenameAsync,
+  ftpDeleAsync,
+  ftpRenAsync,
+  ftpRenToAsync,
+  ftpRenFromAsync,
+  ftpDeleteAsync,
+  ftpMkdirAsync,
+  ftpRmdirAsync,
+  ftpPwdAsync,
+  ftpQuoteAsync,
+  ftpCDupAsync,
+  ftpDoQuoteAsync,
+  ftpTransmitAsync,
+  ftpTypeSetAsync,
+  ftpRestAsync,
+  ftpRestGetAsync,
+  ftpRestartGetAsync,
+  ftpRestPutAsync,
+  ftpRestartPutAsync
+};
+
+enum TFtpConnectionType { ftpDirect, ftpProxy, ftpSocks4, ftpSocks4A, ftpSocks5 };
+enum TFtpShareMode {
+  ftpShareCompat,
+  ftpShareExclusive,
+  ftpShareDenyWrite,
+  ftpShareDenyRead,
+  ftpShareDenyNone
+};
+// Bits of Options.
+constexpr unsigned ftpAcceptLF = 1;
+constexpr unsigned ftpNoAutoResumeAt = 2;
+
+enum TFtpState {
+  ftpsDisconnected,      // the control connection was closed
+  ftpsReady,             // idle: a new request may start
+  ftpsStepReady,         // between two steps of a composite request
+  ftpsResolving,         // looking up the server (or proxy) name
+  ftpsAwaitingGreeting,  // connected or connecting, waiting for 220
+  ftpsGreetingReceived,  // 220 arrived
+  ftpsAwaitingReply,     // a command was sent
+  ftpsPassiveOffered,    // 227 received, the data connection may be made
+  ftpsAborted            // AbortSession is tearing everything down
+};
+
+// The steps of composite requests, in the fixed order in which they run.
+enum class TFtpStep { Open, User, Pass, Cwd, TypeSet, Port, Get, Dir, Quit };
+
+class TCustomFtpCli {
+ public:
+  TCustomFtpCli();
+  virtual ~TCustomFtpCli();
+  TCustomFtpCli(const TCustomFtpCli&) = delete;
+  TCustomFtpCli& operator=(const TCustomFtpCli&) = delete;
+
+  // Requests. They return false when a usage error went to OnError instead
+  // of being raised.
+  bool ConnectAsync();
+  bool OpenAsync();
+  bool UserAsync();
+  bool PassAsync();
+  bool TypeSetAsync();
+  bool CwdAsync();
+  bool PortAsync();
+  bool DirAsync();
+  bool GetAsync();
+  bool QuitAsync();
+  // Blocking forms: pump events until the request ended or Timeout passed.
+  bool TypeSet();
+  bool Quit();
+  bool WaitForReady();
+  void AbortSession();
+  bool Connected() const;
+
+  const std::string& HostName() const { return FHostName; }
+  void SetHostName(const std::string& V) { FHostName = V; }
+  const std::string& Port() const { return FPort; }
+  void SetPort(const std::string& V) { FPort = V; }
+  const std::string& LocalAddr() const { return FLocalAddr; }
+  void SetLocalAddr(const std::string& V) { FLocalAddr = V; }
+  const std::string& UserName() const { return FUserName; }
+  void SetUserName(const std::string& V) { FUserName = V; }
+  const std::string& PassWord() const { return FPassWord; }
+  void SetPassWord(const std::string& V) { FPassWord = V; }
+  const std::string& HostDirName() const { return FHostDirName; }
+  void SetHostDirName(const std::string& V) { FHostDirName = V; }
+  const std::string& HostFileName() const { return FHostFileName; }
+  void SetHostFileName(const std::string& V) { FHostFileName = V; }
+  const std::string& LocalFileName() const { return FLocalFileName; }
+  void SetLocalFileName(const std::string& V);
+  TStream* LocalStream() const { return FLocalStream; }
+  void SetLocalStream(TStream* V);
+  bool Binary() const { return FBinary; }
+  void SetBinary(bool V) { FBinary = V; }
+  bool DisplayFileFlag() const { return FDisplayFileFlag; }
+  void SetDisplayFileFlag(bool V) { FDisplayFileFlag = V; }
+  TFtpShareMode ShareMode() const { return FShareMode; }
+  void SetShareMode(TFtpShareMode V) { FShareMode = V; }
+  unsigned Options() const { return FOptions; }
+  void SetOptions(unsigned V) { FOptions = V; }
+  TFtpConnectionType ConnectionType() const { return FConnectionType; }
+  void SetConnectionType(TFtpConnectionType V);
+  const std::string& ProxyServer() const { return FProxyServer; }
+  void SetProxyServer(const std::string& V) { FProxyServer = V; }
+  const std::string& ProxyPort() const { return FProxyPort; }
+  void SetProxyPort(const std::string& V) { FProxyPort = V; }
+  std::string SocksServer() const { return FControlSocket->SocksServer(); }
+  void SetSocksServer(const std::string& V);
+  std::string SocksPort() const { return FControlSocket->SocksPort(); }
+  void SetSocksPort(const std::string& V);
+  std::string SocksUserCode() const { return FControlSocket->SocksUsercode(); }
+  void SetSocksUserCode(const std::string& V);
+  std::string SocksPassword() const { return FControlSocket->SocksPassword(); }
+  void SetSocksPassword(const std::string& V);
+  bool Passive() const { return FPassive; }
+  void SetPassive(bool V) { FPassive = FConnectionType == ftpDirect ? V : true; }
+  int Timeout() const { return FTimeout; }
+  void SetTimeout(int V) { FTimeout = V; }
+  bool MultiThreaded() const { return FMultiThreaded; }
+  void SetMultiThreaded(bool V) { FMultiThreaded = V; }
+  const std::string& ErrorMessage() const { return FErrorMessage; }
+  const std::string& LastResponse() const { return FLastResponse; }
+  int StatusCode() const { return FStatusCode; }
+  TFtpState State() const { return FState; }
+  TFtpRequest RequestType() const { return FRequestType; }
+  int64_t ByteCount() const { return FByteCount; }
+  TWSocket& ControlSocket() { return *FControlSocket; }
+  TWSocket& DataSocket() { return *FDataSocket; }
+
+  std::function<void(TCustomFtpCli* Sender, TFtpRequest RqType, uint16_t Error)> OnRequestDone;
+  std::function<void(TCustomFtpCli* Sender, int64_t Count, bool& Abort)> OnProgress;
+  std::function<void(TCustomFtpCli* Sender, const std::exception& E, bool& CanClose)> OnBgException;
+  std::function<void(TCustomFtpCli* Sender, std::string& Msg)> OnError;
+  std::function<void(TCustomFtpCli* Sender, std::string& Msg)> OnDisplay;
+  std::function<void(TCustomFtpCli* Sender, std::string& Cmd)> OnCommand;
+  std::function<void(TCustomFtpCli* Sender)> OnResponse;
+  std::function<void(TCustomFtpCli* Sender, uint16_t Error)> OnSessionConnected;
+  std::function<void(TCustomFtpCli* Sender, uint16_t Error)> OnSessionClosed;
+  std::function<void(TCustomFtpCli* Sender)> OnStateChange;
+  std::function<void(TCustomFtpCli* Sender, std::string& Line)> OnDisplayFile;
+
+ private:
+  using TReplyHandler = void (TCustomFtpCli::*)();
+
+  // Engine: state, commands, replies, request ends.
+  void SetState(TFtpState NewState);
+  bool UsageError(const std::string& Msg);
+  bool IsReady() const { return FState == ftpsReady || FState == ftpsStepReady; }
+  void Trace(const std::string& Line);
+  void SendCommand(std::string Cmd);
+  bool ExecAsync(TFtpRequest Rq, const std::string& Cmd, std::vector<int> OkReplies,
+                 bool IsQuit = false);
+  bool StartSingle(TFtpRequest Rq);
+  bool HighLevelAsync(TFtpRequest Rq, std::set<TFtpStep> Steps);
+  void RunNextStep();
+  bool RunStep(TFtpStep Step);
+  void DoneStep(int Error);
+  void FinishRequest(int Error);
+  void PostRequestDone(TFtpRequest Rq, int Error);
+  void GeneralReply();
+  void ProcessLine(const std::string& Line);
+  void FailWithWinsock(int Error);
+  void Guarded(const std::function<void()>& Body);
+  void HandleBgException(const std::exception& E);
+
+  // Steps.
+  bool DoOpen();
+  bool DoUser();
+  bool DoPass();
+  bool DoCwd();
+  bool DoTypeSet();
+  bool DoQuit();
+  bool DoPort();
+  bool DoTransfer(TFtpRequest Rq);
+  void ApplySocks(TWSocket& Socket);
+
+  // Control socket events.
+  void ControlDnsLookupDone(uint16_t Error);
+  void ControlSessionConnected(uint16_t Error);
+  void ControlDataAvailable();
+  void ControlSessionClosed(uint16_t Error);
+
+  // Data connection.
+  void TransferReply();
+  void InstallDataHandlers();
+  void DataSessionAvailable(uint16_t Error);
+  void DataSessionConnected(uint16_t Error);
+  void DataDataAvailable();
+  void DataSessionClosed(uint16_t Error);
+  void WriteReceived(const char* Data, int Len);
+  void CloseLocalFile();
+  void EndTransfer(int Error);
+  void CheckTransferDone();
+  std::string TransferStatistics() const;
+
+  std::unique_ptr<TWSocket> FControlSocket;
+  std::unique_ptr<TWSocket> FDataSocket;
+  QObject FWindow;  // receives the posted request-done notices
+
+  std::string FHostName;
+  std::string FPort = "ftp";
+  std::string FLocalAddr = "0.0.0.0";
+  std::string FUserName;
+  std::string FPassWord;
+  std::string FHostDirName;
+  std::string FHostFileName;
+  std::string FLocalFileName;
+  TStream* FLocalStream = nullptr;
+  bool FBinary = true;
+  bool FDisplayFileFlag = false;
+  TFtpShareMode FShareMode = ftpShareExclusive;
+  unsigned FOptions = ftpAcceptLF;
+  TFtpConnectionType FConnectionType = ftpDirect;
+  std::string FProxyServer;
+  std::string FProxyPort = "ftp";
+  std::string FSocksServer;
+  std::string FSocksPort;
+  std::string FSocksUserCode;
+  std::string FSocksPassword;
+  bool FPassive = false;
+  int FTimeout = 15;
+  bool FMultiThreaded = false;
+
+  TFtpState FState = ftpsReady;
+  TFtpRequest FRequestType = ftpNone;
+  int FStatusCode = 0;
+  std::string FLastResponse;
+  std::string FErrorMessage;
+  int FRequestResult = 0;  // of the command under way
+  int FLastResult = 0;     // of the last request that ended
+  bool FBusy = false;      // a request is under way
+  bool FComposite = false;
+  bool FRequestDoneFlag = true;
+  std::set<TFtpStep> FStepSet;
+  bool FHaveLastStep = false;
+  TFtpStep FLastStep = TFtpStep::Open;
+  bool FQuitStepRan = false;
+  std::string FSavedLastResponse;
+  int FSavedStatusCode = 0;
+  std::vector<int> FOkReplies;
+  TReplyHandler FNext = nullptr;
+  bool FQuitPending = false;
+  bool FConnected = false;
+  TFtpLineReader FReader;
+  std::chrono::steady_clock::time_point FDeadline;
+
+  std::string FDataCommand = "LIST";
+  std::string FPasvResponse;
+  bool FTransferActive = false;
+  bool FTransferStarted = false;  // 150/125 seen
+  bool FReplyDone = false;
+  bool FDataDone = false;
+  int FDataCloseError = 0;
+  bool FTransferAborted = false;
+  bool FLocalWriteFailed = false;
+  int64_t FByteCount = 0;
+  std::chrono::steady_clock::time_point FStartTick;
+  std::chrono::steady_clock::time_point FStopTick;
+  std::unique_ptr<TBufferedFileStream> FLocalFile;
+  std::string FDisplayLine;
+};
+
+class TFtpClient : public TCustomFtpCli {};

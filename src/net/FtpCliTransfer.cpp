@@ -1,0 +1,309 @@
+// The FTP client's data connection: PASV or PORT, the LIST and RETR
+// transfers, progress, and the end of a transfer once both the final reply
+// and the close of the data connection have arrived.
+
+#include <cstdio>
+
+#include "FtpCli.h"
+#include "QvFileIO.h"
+
+namespace {
+
+constexpr int DataBufferSize = 4096;
+
+bool IsTransferStart(int Code) {
+  return Code == 125 || (Code >= 150 && Code <= 159);
+}
+bool IsTransferEnd(int Code) {
+  return Code == 125 || Code == 226 || Code == 250;
+}
+
+}  // namespace
+
+bool TCustomFtpCli::DoPort() {
+  if (FPassive) return ExecAsync(ftpPortAsync, "PASV", {200, 227});
+  if (!IsReady()) return UsageError("FTP component not ready");
+  if (!FConnected) return UsageError("FTP component not connected");
+  TWSocket& data = *FDataSocket;
+  data.OnSessionClosed = nullptr;
+  if (data.State() != wsClosed) data.Close();
+  ApplySocks(data);
+  data.SetSocksServer("");
+  data.SetProto("tcp");
+  data.SetAddr("0.0.0.0");
+  data.SetPort("0");
+  data.SetLingerOnOff(wsLingerOn);
+  data.SetLingerTimeout(10);
+  data.OnSessionAvailable = [this](TCustomWSocket*, uint16_t e) {
+    Guarded([&] { DataSessionAvailable(e); });
+  };
+  data.Listen();
+  std::string addr;
+  uint16_t port = 0;
+  data.GetSockName(addr, port);
+  std::string local;
+  uint16_t unused = 0;
+  FControlSocket->GetSockName(local, unused);
+  if (FControlSocket->Addr() == "127.0.0.1") local = "127.0.0.1";
+  for (char& c : local)
+    if (c == '.') c = ',';
+  FByteCount = 0;
+  return ExecAsync(
+      ftpPortAsync,
+      "PORT " + local + "," + std::to_string(port >> 8) + "," + std::to_string(port & 0xFF),
+      {200, 227});
+}
+
+bool TCustomFtpCli::DoTransfer(TFtpRequest Rq) {
+  const std::string command = Rq == ftpDirAsync ? "LIST" : "RETR";
+  if (!FConnected) return UsageError(command + ": not connected");
+  if (FLocalFileName.empty() && !FLocalStream && !FDisplayFileFlag)
+    return UsageError("LocalFileName empty");
+  StartSingle(Rq);
+  FDataCommand = command;
+  FTransferStarted = FReplyDone = FDataDone = false;
+  FTransferAborted = FLocalWriteFailed = false;
+  FDataCloseError = 0;
+  FByteCount = 0;
+  FDisplayLine.clear();
+  TWSocket& data = *FDataSocket;
+  data.OnSessionAvailable = [this](TCustomWSocket*, uint16_t e) {
+    Guarded([&] { DataSessionAvailable(e); });
+  };
+  FLocalFile.reset();
+  if (!FDisplayFileFlag && !FLocalStream) {
+    try {
+      FLocalFile = std::make_unique<TBufferedFileStream>(FLocalFileName, 32768, fmCreate);
+    } catch (const std::exception&) {
+      FLastResponse = "Unable to open local file " + FLocalFileName;
+      FStatusCode = 550;
+      FErrorMessage = FLastResponse;
+      if (data.State() != wsClosed) data.Close();
+      DoneStep(550);
+      return true;
+    }
+  }
+  FTransferActive = true;
+  if (FPassive) {
+    uint32_t offeredIp = 0;
+    uint16_t port = 0;
+    if (!FtpParsePasvReply(FPasvResponse, offeredIp, port)) {
+      FLastResponse = "550 Invalid passive reply: " + FPasvResponse;
+      FStatusCode = 550;
+      FErrorMessage = FLastResponse;
+      EndTransfer(550);
+      return true;
+    }
+    // The data connection goes to the address the control connection
+    // reached, whatever the reply names: following it would let a server
+    // direct our connections at third parties.
+    data.OnSessionClosed = nullptr;
+    if (data.State() != wsClosed) data.Close();
+    ApplySocks(data);
+    data.SetAddr(FControlSocket->Addr());
+    data.SetPort(std::to_string(port));
+    data.SetProto("tcp");
+    data.SetLocalAddr(FLocalAddr);
+    data.SetLingerOnOff(wsLingerOff);
+    data.SetLingerTimeout(0);
+    data.SetComponentOptions(wsoNoReceiveLoop);
+    data.OnSessionConnected = [this](TCustomWSocket*, uint16_t e) {
+      Guarded([&] { DataSessionConnected(e); });
+    };
+    InstallDataHandlers();
+    try {
+      data.Connect();
+    } catch (const Exception& e) {
+      FLastResponse = std::string("550 ") + e.ClassName() + ": " + e.Message();
+      FStatusCode = 550;
+      FErrorMessage = FLastResponse;
+      EndTransfer(550);
+      return true;
+    }
+  }
+  FNext = &TCustomFtpCli::TransferReply;
+  FOkReplies.clear();
+  FQuitPending = false;
+  FErrorMessage.clear();
+  SetState(ftpsAwaitingReply);
+  SendCommand(FHostFileName.empty() ? FDataCommand : FDataCommand + " " + FHostFileName);
+  return true;
+}
+
+void TCustomFtpCli::InstallDataHandlers() {
+  FDataSocket->OnDataAvailable = [this](TCustomWSocket*, uint16_t) {
+    Guarded([&] { DataDataAvailable(); });
+  };
+  FDataSocket->OnSessionClosed = [this](TCustomWSocket*, uint16_t e) {
+    Guarded([&] { DataSessionClosed(e); });
+  };
+}
+
+void TCustomFtpCli::DataSessionAvailable(uint16_t Error) {
+  TWSocket& data = *FDataSocket;
+  if (data.State() != wsListening) return;
+  const int handle = data.Accept();
+  data.OnSessionClosed = nullptr;
+  data.Close();  // only one data connection per transfer
+  if (handle < 0) return;
+  data.SetComponentOptions(wsoNoReceiveLoop);
+  InstallDataHandlers();
+  data.Dup(handle);
+  FStartTick = std::chrono::steady_clock::now();
+}
+
+void TCustomFtpCli::DataSessionConnected(uint16_t Error) {
+  if (!FTransferActive) return;
+  if (Error != 0) {
+    FLastResponse = "Unable to establish data connection, error #" + std::to_string(Error);
+    FStatusCode = 550;
+    FErrorMessage = FLastResponse;
+    EndTransfer(550);
+    return;
+  }
+  FStartTick = std::chrono::steady_clock::now();
+}
+
+void TCustomFtpCli::TransferReply() {
+  Trace("< " + FLastResponse);
+  FStatusCode = FtpClassifyReply(FLastResponse).Code;
+  if (!FTransferStarted) {
+    if (IsTransferStart(FStatusCode)) {
+      FTransferStarted = true;
+      return;
+    }
+    if (FStatusCode == 226 || FStatusCode == 250) {
+      // Done without a preliminary reply: still a success.
+      FTransferStarted = FReplyDone = true;
+      return CheckTransferDone();
+    }
+    FErrorMessage = FLastResponse;
+    return EndTransfer(FStatusCode);
+  }
+  if (IsTransferEnd(FStatusCode)) {
+    FReplyDone = true;
+    return CheckTransferDone();
+  }
+  FErrorMessage = FLastResponse;
+  Trace("! RETR/LIST/NLST Failed");
+  EndTransfer(FStatusCode);
+}
+
+void TCustomFtpCli::EndTransfer(int Error) {
+  FTransferActive = false;
+  CloseLocalFile();
+  if (FDataSocket->State() != wsClosed) FDataSocket->Close();
+  FRequestResult = Error;
+  DoneStep(Error);
+}
+
+void TCustomFtpCli::DataDataAvailable() {
+  char buffer[DataBufferSize];
+  TWSocket& data = *FDataSocket;
+  if (!FTransferActive) {
+    data.Receive(buffer, sizeof buffer);
+    return;
+  }
+  FDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(FTimeout);
+  bool abort = false;
+  if (OnProgress) OnProgress(this, FByteCount, abort);
+  if (!FTransferActive) return;
+  if (abort) {
+    Trace("! Abort requested");
+    FTransferAborted = true;
+    data.Close();
+    return;
+  }
+  const int n = data.Receive(buffer, sizeof buffer);
+  if (n > 0) {
+    FByteCount += n;
+    WriteReceived(buffer, n);
+  } else if (n < 0 && data.LastError() != WSAEWOULDBLOCK && data.State() == wsConnected) {
+    Trace("! Data: Receive error " + std::to_string(data.LastError()));
+    data.Shutdown(SD_BOTH);
+  }
+}
+
+void TCustomFtpCli::WriteReceived(const char* Data, int Len) {
+  if (FLocalWriteFailed) return;
+  try {
+    if (FLocalFile) {
+      FLocalFile->WriteBuffer(Data, Len);
+    } else if (FLocalStream) {
+      FLocalStream->WriteBuffer(Data, Len);
+    } else if (FDisplayFileFlag) {
+      FDisplayLine.append(Data, static_cast<size_t>(Len));
+      size_t end;
+      while ((end = FDisplayLine.find('\n')) != std::string::npos) {
+        std::string line = FDisplayLine.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        FDisplayLine.erase(0, end + 1);
+        if (OnDisplayFile) OnDisplayFile(this, line);
+      }
+    }
+  } catch (const std::exception&) {
+    Trace("! Error writing local file");
+    FLocalWriteFailed = true;
+    FDataSocket->Shutdown(SD_BOTH);
+  }
+}
+
+void TCustomFtpCli::CloseLocalFile() {
+  if (!FLocalFile) return;
+  try {
+    FLocalFile->Close();
+  } catch (const std::exception&) {
+    if (FTransferActive) {
+      Trace("! Error writing local file");
+      FLocalWriteFailed = true;
+    }
+  }
+  FLocalFile.reset();
+}
+
+void TCustomFtpCli::DataSessionClosed(uint16_t Error) {
+  if (!FTransferActive) return;
+  CloseLocalFile();
+  if (FDisplayFileFlag && !FDisplayLine.empty() && OnDisplayFile) {
+    OnDisplayFile(this, FDisplayLine);
+    FDisplayLine.clear();
+  }
+  FStopTick = std::chrono::steady_clock::now();
+  FDataCloseError = Error;
+  FDataDone = true;
+  CheckTransferDone();
+}
+
+std::string TCustomFtpCli::TransferStatistics() const {
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(FStopTick - FStartTick).count();
+  char seconds[48];
+  std::snprintf(seconds, sizeof seconds, "%lld.%03lld", static_cast<long long>(ms / 1000),
+                static_cast<long long>(ms % 1000));
+  std::string line =
+      "! " + std::to_string(FByteCount) + " bytes received/sent in " + seconds + " seconds";
+  if (ms > 0) {
+    const int64_t rate = FByteCount < 32768 ? FByteCount * 1000 / ms : FByteCount / ms * 1000;
+    line += " (" + std::to_string(rate) + " Bytes/sec)";
+  }
+  return line;
+}
+
+void TCustomFtpCli::CheckTransferDone() {
+  if (!FReplyDone || !FDataDone || !FTransferActive) return;
+  FTransferActive = false;
+  Trace(TransferStatistics());
+  int result = FDataCloseError;
+  if (result != 0) {
+    FErrorMessage = "426 Data connection closed. " + WSocketErrorDesc(result) +
+                    " (Winsock error #" + std::to_string(result) + ")";
+  } else if (FTransferAborted) {
+    result = 426;
+    FErrorMessage = "426 Operation aborted.";
+  } else if (FLocalWriteFailed) {
+    result = 426;
+    FErrorMessage = "426 Error writing local file.";
+  }
+  FRequestResult = result;
+  DoneStep(result);
+}

@@ -1,0 +1,566 @@
+// The socket core: creation, connection, listening, readiness notices,
+// the send queue, receiving and closing.
+
+#include "WSocket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <cerrno>
+
+namespace {
+
+int LastSocketError() {
+  return WSocketErrnoToError(errno);
+}
+
+sockaddr_in MakeAddr(uint32_t Ip, uint16_t Port) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(Port);
+  sa.sin_addr.s_addr = htonl(Ip);
+  return sa;
+}
+
+}  // namespace
+
+void TCustomWSocket::Guarded(const std::function<void()>& Body) {
+  try {
+    Body();
+  } catch (const std::exception& e) {
+    HandleBackgroundException(e);
+  }
+}
+
+TCustomWSocket::TCustomWSocket() = default;
+
+TCustomWSocket::~TCustomWSocket() {
+  FDestroying = true;
+  CancelDnsLookup();
+  if (FHSocket != -1) {
+    DestroyNotifiers();
+    ::close(FHSocket);
+    FHSocket = -1;
+  }
+}
+
+void TCustomWSocket::AssignDefaultValue() {
+  FProto = "tcp";
+  FLocalPort = "0";
+  FLocalAddr = "0.0.0.0";
+  FLingerOnOff = wsLingerOn;
+  FLingerTimeout = 0;
+  FHSocket = -1;
+  FState = wsClosed;
+  FAllSent = true;
+  FConnectPending = false;
+}
+
+void TCustomWSocket::SetAddr(const std::string& Value) {
+  FAddr = Value;
+}
+void TCustomWSocket::SetPort(const std::string& Value) {
+  FPort = Value;
+}
+void TCustomWSocket::SetProto(const std::string& Value) {
+  FProto = Value;
+}
+void TCustomWSocket::SetLocalAddr(const std::string& Value) {
+  FLocalAddr = Value;
+}
+void TCustomWSocket::SetLocalPort(const std::string& Value) {
+  FLocalPort = Value;
+}
+
+void TCustomWSocket::Post(std::function<void()> Fn) {
+  QMetaObject::invokeMethod(&FWindow, std::move(Fn), Qt::QueuedConnection);
+}
+
+void TCustomWSocket::HandleBackgroundException(const std::exception& E) {
+  bool canClose = true;
+  if (OnBgException) {
+    try {
+      OnBgException(this, E, canClose);
+    } catch (...) {
+      canClose = true;
+    }
+  }
+  if (canClose) Abort();
+}
+
+void TCustomWSocket::RaiseException(const std::string& Text) {
+  FLastErrorMessage = Text;
+  if (OnError) {
+    OnError(this);
+    return;
+  }
+  throw ESocketException(Text);
+}
+
+void TCustomWSocket::SocketError(const std::string& FuncName, int Error) {
+  if (Error == WSAECONNRESET || Error == WSAENOTCONN) {
+    const bool wasOpen = FState != wsClosed;
+    if (FHSocket != -1) {
+      DestroyNotifiers();
+      ::close(FHSocket);
+      FHSocket = -1;
+    }
+    if (wasOpen && !FCloseInvoked) {
+      FCloseInvoked = true;
+      TriggerSessionClosed(static_cast<uint16_t>(Error));
+    }
+    ChangeState(wsClosed);
+  }
+  FLastError = Error;
+  RaiseException(WSocketErrorText(Error, FuncName));
+}
+
+void TCustomWSocket::ChangeState(TSocketState NewState) {
+  const TSocketState old = FState;
+  FState = NewState;
+  if (old != NewState && OnChangeState) OnChangeState(this, old, NewState);
+}
+
+void TCustomWSocket::CreateNotifiers() {
+  const int handle = FHSocket;
+  FReadNotifier = new QSocketNotifier(handle, QSocketNotifier::Read, &FWindow);
+  QObject::connect(FReadNotifier, &QSocketNotifier::activated, &FWindow,
+                   [this, handle] { ReadReady(handle); });
+  FWriteNotifier = new QSocketNotifier(handle, QSocketNotifier::Write, &FWindow);
+  FWriteNotifier->setEnabled(false);
+  QObject::connect(FWriteNotifier, &QSocketNotifier::activated, &FWindow,
+                   [this, handle] { WriteReady(handle); });
+}
+
+void TCustomWSocket::DestroyNotifiers() {
+  // A notifier may be the one whose signal is running: disable it now and let
+  // the event loop free it.
+  for (QSocketNotifier** n : {&FReadNotifier, &FWriteNotifier}) {
+    if (*n) {
+      (*n)->setEnabled(false);
+      (*n)->deleteLater();
+      *n = nullptr;
+    }
+  }
+}
+
+void TCustomWSocket::UpdateWriteNotifier() {
+  if (FWriteNotifier) FWriteNotifier->setEnabled(FConnectPending || !FAllSent);
+}
+
+void TCustomWSocket::ApplyLinger() {
+  if (FLingerOnOff == wsLingerNoSet) return;
+  if (FHSocket == -1) {
+    RaiseException("Cannot set linger option at this time");
+    return;
+  }
+  linger l{};
+  l.l_onoff = FLingerOnOff == wsLingerOn ? 1 : 0;
+  l.l_linger = FLingerTimeout;
+  if (::setsockopt(FHSocket, SOL_SOCKET, SO_LINGER, &l, sizeof l) != 0)
+    SocketError("setsockopt(SO_LINGER)", LastSocketError());
+}
+
+void TCustomWSocket::DeleteBufferList() {
+  FBufList.clear();
+  FAllSent = true;
+}
+
+void TCustomWSocket::Connect() {
+  if (FHSocket != -1 && FState != wsClosed) return RaiseException("Connect: Socket already in use");
+  if (FPort.empty()) return RaiseException("Connect: No Port Specified");
+  if (FAddr.empty()) return RaiseException("Connect: No IP Address Specified");
+  if (FProto.empty()) return RaiseException("Connect: No Protocol Specified");
+  uint32_t ip = 0;
+  uint16_t port = 0;
+  try {
+    WSocketResolveProto(FProto);
+    port = WSocketResolvePort(FPort, FProto);
+    ip = WSocketResolveHost(FAddr);
+  } catch (const ESocketException& e) {
+    return RaiseException("connect: " + e.Message());
+  }
+  ConnectTo(ip, port);
+}
+
+void TCustomWSocket::ConnectTo(uint32_t Ip, uint16_t Port) {
+  DeleteBufferList();
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return SocketError("Connect (socket)", LastSocketError());
+  FHSocket = fd;
+  FCloseInvoked = false;
+  FPeerClosed = false;
+  FPeerError = 0;
+  ChangeState(wsOpened);
+  if (FState != wsOpened) {
+    FLastError = WSAEINVAL;
+    return RaiseException(
+        WSocketErrorText(WSAEINVAL, "Connect (Invalid operation in OnChangeState)"));
+  }
+  const int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (FComponentOptions & wsoTcpNoDelay) ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  ApplyLinger();
+  ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+  const uint16_t localPort = static_cast<uint16_t>(std::atoi(FLocalPort.c_str()));
+  if (localPort != 0 || FLocalAddr != "0.0.0.0") {
+    uint32_t localIp = 0;
+    try {
+      localIp = FLocalAddr.empty() ? 0 : WSocketResolveHost(FLocalAddr);
+    } catch (const ESocketException& e) {
+      return RaiseException("connect: " + e.Message());
+    }
+    const sockaddr_in local = MakeAddr(localIp, localPort);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+      return RaiseException("winsock.bind failed, error #" + std::to_string(LastSocketError()));
+    sockaddr_in bound{};
+    socklen_t len = sizeof bound;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &len) != 0)
+      return RaiseException("winsock.getsockname failed, error #" +
+                            std::to_string(LastSocketError()));
+    FLocalPort = std::to_string(ntohs(bound.sin_port));
+  }
+  CreateNotifiers();
+  const sockaddr_in peer = MakeAddr(Ip, Port);
+  FConnectPending = true;
+  ChangeState(wsConnecting);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0 ||
+      errno == EINPROGRESS) {
+    UpdateWriteNotifier();
+    return;
+  }
+  // Refusals on the local host come back at once; they are reported through
+  // the event like any other connect failure.
+  const uint16_t error = static_cast<uint16_t>(LastSocketError());
+  FWriteNotifier->setEnabled(false);
+  Post([this, fd, error] { CompleteConnect(fd, error); });
+}
+
+void TCustomWSocket::Listen() {
+  if (FPort.empty()) return RaiseException("listen: port not assigned");
+  if (FProto.empty()) return RaiseException("listen: protocol not assigned");
+  if (FAddr.empty()) return RaiseException("listen: address not assigned");
+  uint32_t ip = 0;
+  uint16_t port = 0;
+  try {
+    WSocketResolveProto(FProto);
+    port = WSocketResolvePort(FPort, FProto);
+    ip = WSocketResolveHost(FAddr);
+  } catch (const ESocketException& e) {
+    return RaiseException("listen: " + e.Message());
+  }
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return SocketError("socket", LastSocketError());
+  FHSocket = fd;
+  FCloseInvoked = false;
+  ChangeState(wsOpened);
+  const int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  const sockaddr_in local = MakeAddr(ip, port);
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    const int error = LastSocketError();
+    InternalClose(false, 0);
+    return SocketError("Bind", error);
+  }
+  ChangeState(wsBound);
+  if (::listen(fd, 5) != 0) return SocketError("Listen", LastSocketError());
+  ChangeState(wsListening);
+  CreateNotifiers();
+}
+
+int TCustomWSocket::Accept() {
+  if (FState != wsListening) {
+    FLastError = WSAEINVAL;
+    RaiseException(WSocketErrorText(WSAEINVAL, "not a listening socket"));
+    return -1;
+  }
+  const int fd = ::accept4(FHSocket, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd < 0) {
+    SocketError("Accept", LastSocketError());
+    return -1;
+  }
+  return fd;
+}
+
+void TCustomWSocket::Dup(int NewHSocket) {
+  if (NewHSocket < 0) {
+    FLastError = WSAEINVAL;
+    return RaiseException(WSocketErrorText(WSAEINVAL, "Dup"));
+  }
+  if (FHSocket != -1) {
+    DestroyNotifiers();
+    ::close(FHSocket);
+    FHSocket = -1;
+    ChangeState(wsClosed);
+  }
+  FHSocket = NewHSocket;
+  FCloseInvoked = false;
+  FPeerClosed = false;
+  FPeerError = 0;
+  DeleteBufferList();
+  ApplyLinger();
+  CreateNotifiers();
+  ChangeState(wsConnected);
+}
+
+void TCustomWSocket::ReadReady(int Handle) {
+  if (Handle != FHSocket) return;
+  Guarded([&] {
+    if (FState == wsListening) {
+      if (OnSessionAvailable) OnSessionAvailable(this, 0);
+      return;
+    }
+    if (FConnectPending) {
+      int soError = 0;
+      socklen_t len = sizeof soError;
+      ::getsockopt(FHSocket, SOL_SOCKET, SO_ERROR, &soError, &len);
+      CompleteConnect(Handle, static_cast<uint16_t>(WSocketErrnoToError(soError)));
+      if (Handle != FHSocket) return;
+    }
+    FReceiveCalled = false;
+    ReceiveLoop((FComponentOptions & wsoNoReceiveLoop) != 0);
+    if (Handle != FHSocket) return;
+    if (!FReceiveCalled && !FPeerClosed && FPeerError == 0) {
+      // Nobody read during this notice: look whether the peer has gone.
+      char probe;
+      const ssize_t n = ::recv(FHSocket, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+      if (n == 0) FPeerClosed = true;
+      if (n < 0 && errno != EAGAIN) FPeerError = LastSocketError();
+    }
+    if (FPeerClosed || FPeerError != 0) HandleCloseBit(static_cast<uint16_t>(FPeerError));
+  });
+}
+
+void TCustomWSocket::WriteReady(int Handle) {
+  if (Handle != FHSocket) return;
+  Guarded([&] {
+    if (FConnectPending) {
+      int soError = 0;
+      socklen_t len = sizeof soError;
+      ::getsockopt(FHSocket, SOL_SOCKET, SO_ERROR, &soError, &len);
+      CompleteConnect(Handle, static_cast<uint16_t>(WSocketErrnoToError(soError)));
+      if (Handle != FHSocket || FState != wsConnected) return;
+    }
+    TryToSend();
+    if (Handle == FHSocket && FAllSent && OnDataSent) OnDataSent(this, 0);
+  });
+}
+
+void TCustomWSocket::CompleteConnect(int Handle, uint16_t Error) {
+  if (Handle != FHSocket || !FConnectPending) return;
+  FConnectPending = false;
+  UpdateWriteNotifier();
+  if (FState != wsConnected) ChangeState(wsConnected);
+  TriggerSessionConnected(Error);
+  if (Error != 0 && Handle == FHSocket) InternalClose(false, Error);
+}
+
+void TCustomWSocket::ReceiveLoop(bool SingleRead) {
+  const int handle = FHSocket;
+  do {
+    TriggerDataAvailable(0);
+    if (handle != FHSocket || FPeerClosed || FPeerError != 0) return;
+  } while (!SingleRead && RcvdCount() > 0);
+}
+
+void TCustomWSocket::HandleCloseBit(uint16_t Error) {
+  if (FState == wsConnecting) return;
+  const int handle = FHSocket;
+  // What the peer sent before it left is delivered first.
+  while (handle == FHSocket && RcvdCount() > 0) {
+    FPeerClosed = false;
+    TriggerDataAvailable(Error);
+  }
+  if (handle != FHSocket) return;
+  if (!FCloseInvoked) {
+    FCloseInvoked = true;
+    TriggerSessionClosed(Error);
+  }
+  if (handle == FHSocket) InternalClose(false, Error);
+}
+
+void TCustomWSocket::TriggerSessionConnected(uint16_t Error) {
+  if (OnSessionConnected) OnSessionConnected(this, Error);
+}
+
+void TCustomWSocket::TriggerDataAvailable(uint16_t Error) {
+  if (OnDataAvailable) {
+    OnDataAvailable(this, Error);
+    return;
+  }
+  DropReceived();
+}
+
+void TCustomWSocket::DropReceived() {
+  char buffer[1024];
+  Receive(buffer, sizeof buffer);
+}
+
+void TCustomWSocket::TriggerSessionClosed(uint16_t Error) {
+  if (OnSessionClosed) OnSessionClosed(this, Error);
+}
+
+int TCustomWSocket::RawReceive(void* Buffer, int BufferSize) {
+  FReceiveCalled = true;
+  if (FHSocket == -1) {
+    FLastError = WSAENOTSOCK;
+    return -1;
+  }
+  const ssize_t n = ::recv(FHSocket, Buffer, static_cast<size_t>(BufferSize), 0);
+  if (n > 0) return static_cast<int>(n);
+  if (n == 0) {
+    if (BufferSize > 0) FPeerClosed = true;
+    return 0;
+  }
+  FLastError = LastSocketError();
+  if (FLastError != WSAEWOULDBLOCK) FPeerError = FLastError;
+  return -1;
+}
+
+int TCustomWSocket::Receive(void* Buffer, int BufferSize) {
+  return RawReceive(Buffer, BufferSize);
+}
+
+int TCustomWSocket::RcvdCount() {
+  if (FHSocket == -1) return 0;
+  int count = 0;
+  if (::ioctl(FHSocket, FIONREAD, &count) != 0) return 0;
+  return count;
+}
+
+int TCustomWSocket::Send(const void* Data, int Len) {
+  if (FState != wsConnected) {
+    FLastError = WSAENOTCONN;
+    RaiseException(WSocketErrorText(WSAENOTCONN, "Send"));
+    return -1;
+  }
+  if (Len <= 0) return 0;
+  const auto* p = static_cast<const uint8_t*>(Data);
+  int left = Len;
+  while (left > 0) {
+    if (FBufList.empty()) FBufList.emplace_back(SendBlockSize);
+    const int n = FBufList.back().Write(p, left);
+    if (n == 0) {
+      FBufList.emplace_back(SendBlockSize);
+      continue;
+    }
+    p += n;
+    left -= n;
+  }
+  FAllSent = false;
+  const int handle = FHSocket;
+  TryToSend();
+  if (handle == FHSocket && FAllSent) Post([this, handle] { WriteReady(handle); });
+  return Len;
+}
+
+int TCustomWSocket::SendStr(const std::string& Str) {
+  return Send(Str.data(), static_cast<int>(Str.size()));
+}
+
+void TCustomWSocket::TryToSend() {
+  if (FHSocket == -1) return;
+  while (!FBufList.empty()) {
+    int len = 0;
+    const uint8_t* data = FBufList.front().Peek(len);
+    if (len == 0) {
+      if (FBufList.size() > 1) {
+        FBufList.pop_front();
+        continue;
+      }
+      break;
+    }
+    const ssize_t n = ::send(FHSocket, data, static_cast<size_t>(len), MSG_NOSIGNAL);
+    if (n < 0) {
+      const int error = LastSocketError();
+      if (error == WSAEWOULDBLOCK) break;
+      if (error == WSAEINVAL || error == WSAENOTSOCK || error == WSAECONNABORTED ||
+          error == WSAECONNRESET || error == WSAENOTCONN) {
+        FCloseInvoked = true;
+        InternalClose(false, static_cast<uint16_t>(error));
+        TriggerSessionClosed(static_cast<uint16_t>(error));
+        return;
+      }
+      SocketError("TryToSend failed", error);
+      return;
+    }
+    FBufList.front().Remove(static_cast<int>(n));
+    if (OnSendData) OnSendData(this, static_cast<int>(n));
+    if (n < len) break;
+  }
+  FAllSent = FBufList.empty() || (FBufList.size() == 1 && FBufList.front().Empty());
+  if (FAllSent) FBufList.clear();
+  UpdateWriteNotifier();
+}
+
+void TCustomWSocket::Shutdown(int How) {
+  if (FHSocket == -1) return;
+  ::shutdown(FHSocket, How == SD_RECEIVE ? SHUT_RD : How == SD_SEND ? SHUT_WR : SHUT_RDWR);
+}
+
+void TCustomWSocket::Close() {
+  InternalClose(true, 0);
+}
+
+void TCustomWSocket::CloseDelayed() {
+  const int handle = FHSocket;
+  Post([this, handle] {
+    if (handle == FHSocket) Guarded([this] { Close(); });
+  });
+}
+
+void TCustomWSocket::Abort() {
+  CancelDnsLookup();
+  DeleteBufferList();
+  if (FHSocket != -1 && FState == wsConnected) {
+    FLingerOnOff = wsLingerOff;
+    linger l{};
+    ::setsockopt(FHSocket, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+  }
+  InternalClose(false, 0);
+}
+
+void TCustomWSocket::InternalClose(bool ShutdownFirst, uint16_t Error) {
+  if (FHSocket == -1) {
+    if (FState != wsClosed) ChangeState(wsClosed);
+    return;
+  }
+  if (ShutdownFirst && FState == wsConnected) ::shutdown(FHSocket, SHUT_WR);
+  DestroyNotifiers();
+  ::close(FHSocket);
+  FHSocket = -1;
+  const bool report = !FCloseInvoked && !FDestroying;
+  FCloseInvoked = true;
+  ChangeState(wsClosed);
+  DeleteBufferList();
+  if (report) TriggerSessionClosed(Error);
+  // A handler may already have started a new connection on this socket.
+  if (FHSocket == -1) AssignDefaultValue();
+}
+
+int TCustomWSocket::GetSockName(std::string& Addr, uint16_t& Port) {
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  if (FHSocket == -1 || ::getsockname(FHSocket, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+    FLastError = FHSocket == -1 ? WSAENOTSOCK : LastSocketError();
+    return FLastError;
+  }
+  Addr = WSocketIPToStr(ntohl(sa.sin_addr.s_addr));
+  Port = ntohs(sa.sin_port);
+  return 0;
+}
+
+std::string TCustomWSocket::GetPeerAddr() {
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  if (FHSocket == -1 || ::getpeername(FHSocket, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
+    return {};
+  return WSocketIPToStr(ntohl(sa.sin_addr.s_addr));
+}

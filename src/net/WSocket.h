@@ -1,0 +1,253 @@
+#pragma once
+// TWSocket: an event-driven TCP socket on the owner's thread. Readiness comes
+// from the Qt event loop; every outcome is an event carrying a Windows Sockets
+// error number (WSocketErrors.h). The SOCKS layer lets a socket reach its peer
+// through a SOCKS 4, 4A or 5 proxy.
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "Exception.h"
+#include "WSockBuf.h"
+#include "WSocketErrors.h"
+
+ZARNAVIS_DECLARE_EXCEPTION(ESocketException, Exception);
+
+enum TSocketState {
+  wsInvalidState,
+  wsOpened,
+  wsBound,
+  wsConnecting,
+  wsConnected,
+  wsAccepting,
+  wsListening,
+  wsClosed
+};
+
+// Bits of ComponentOptions.
+constexpr unsigned wsoNoReceiveLoop = 1;  // one OnDataAvailable per readiness notice
+constexpr unsigned wsoTcpNoDelay = 2;
+
+enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
+enum TSocksAuthentication { socksNoAuthentication, socksAuthenticateUsercode };
+enum TSocksAuthState { socksAuthStart, socksAuthSuccess, socksAuthFailure, socksAuthNotRequired };
+
+// Directions of Shutdown.
+constexpr int SD_RECEIVE = 0;
+constexpr int SD_SEND = 1;
+constexpr int SD_BOTH = 2;
+
+constexpr int SendBlockSize = 1460;
+
+// Blocking resolution as Connect and Listen use it. Raise ESocketException.
+uint32_t WSocketResolveHost(const std::string& Host);  // IPv4, host byte order
+uint16_t WSocketResolvePort(const std::string& Port, const std::string& Proto);
+// Only "tcp" is offered; anything else raises "WSocketResolvePort: Invalid Proto.".
+void WSocketResolveProto(const std::string& Proto);
+// True for dotted-decimal text; Ip receives the address (host byte order).
+bool WSocketIsDottedIP(const std::string& Text, uint32_t* Ip = nullptr);
+std::string WSocketIPToStr(uint32_t Ip);
+
+class TCustomWSocket {
+ public:
+  using TErrorEvent = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
+
+  TCustomWSocket();
+  virtual ~TCustomWSocket();
+  TCustomWSocket(const TCustomWSocket&) = delete;
+  TCustomWSocket& operator=(const TCustomWSocket&) = delete;
+
+  void DnsLookup(const std::string& HostName);
+  void CancelDnsLookup();
+  virtual void Connect();
+  virtual void Listen();
+  int Accept();
+  void Dup(int NewHSocket);
+  int Send(const void* Data, int Len);
+  int SendStr(const std::string& Str);
+  virtual int Receive(void* Buffer, int BufferSize);
+  virtual int RcvdCount();
+  void Close();
+  void CloseDelayed();
+  void Shutdown(int How);
+  void Abort();
+  // 0 on success, else the error number.
+  int GetSockName(std::string& Addr, uint16_t& Port);
+  // The dotted address of the connected peer (empty when none).
+  std::string GetPeerAddr();
+
+  const std::string& Addr() const { return FAddr; }
+  void SetAddr(const std::string& Value);
+  const std::string& Port() const { return FPort; }
+  void SetPort(const std::string& Value);
+  const std::string& Proto() const { return FProto; }
+  void SetProto(const std::string& Value);
+  const std::string& LocalAddr() const { return FLocalAddr; }
+  void SetLocalAddr(const std::string& Value);
+  const std::string& LocalPort() const { return FLocalPort; }
+  void SetLocalPort(const std::string& Value);
+  TSocketState State() const { return FState; }
+  int LastError() const { return FLastError; }
+  const std::string& LastErrorMessage() const { return FLastErrorMessage; }
+  unsigned ComponentOptions() const { return FComponentOptions; }
+  void SetComponentOptions(unsigned Value) { FComponentOptions = Value; }
+  TSocketLingerOnOff LingerOnOff() const { return FLingerOnOff; }
+  void SetLingerOnOff(TSocketLingerOnOff Value) { FLingerOnOff = Value; }
+  int LingerTimeout() const { return FLingerTimeout; }
+  void SetLingerTimeout(int Value) { FLingerTimeout = Value; }
+  const std::string& DnsResult() const { return FDnsResult; }
+  bool MultiThreaded() const { return FMultiThreaded; }
+  void SetMultiThreaded(bool Value) { FMultiThreaded = Value; }
+  bool AllSent() const { return FAllSent; }
+  int HSocket() const { return FHSocket; }
+  // Number of blocks in the send queue (for tests and diagnostics).
+  int SendQueueBlocks() const { return static_cast<int>(FBufList.size()); }
+
+  TErrorEvent OnDnsLookupDone;
+  TErrorEvent OnSessionConnected;
+  TErrorEvent OnSessionAvailable;
+  TErrorEvent OnDataAvailable;
+  TErrorEvent OnDataSent;
+  TErrorEvent OnSessionClosed;
+  std::function<void(TCustomWSocket* Sender, int Count)> OnSendData;
+  std::function<void(TCustomWSocket* Sender, TSocketState Old, TSocketState New)> OnChangeState;
+  std::function<void(TCustomWSocket* Sender)> OnError;
+  std::function<void(TCustomWSocket* Sender, const std::exception& E, bool& CanClose)>
+      OnBgException;
+
+ protected:
+  // Hooks of the SOCKS layer.
+  virtual void TriggerSessionConnected(uint16_t Error);
+  virtual void TriggerDataAvailable(uint16_t Error);
+  virtual void TriggerSessionClosed(uint16_t Error);
+  virtual void AssignDefaultValue();
+  // Creates the socket and starts a connection to Ip:Port (host order).
+  void ConnectTo(uint32_t Ip, uint16_t Port);
+  // The plain read underneath any SOCKS buffering.
+  int RawReceive(void* Buffer, int BufferSize);
+  // Usage refusals: to OnError when assigned, else raised.
+  void RaiseException(const std::string& Text);
+  void SocketError(const std::string& FuncName, int Error);
+  void InternalClose(bool ShutdownFirst, uint16_t Error);
+  void ChangeState(TSocketState NewState);
+  // Runs Fn later from the event loop, unless this socket is gone by then.
+  void Post(std::function<void()> Fn);
+  void HandleBackgroundException(const std::exception& E);
+
+  std::string FAddr;
+  std::string FPort;
+  std::string FProto = "tcp";
+  std::string FLocalAddr = "0.0.0.0";
+  std::string FLocalPort = "0";
+  bool FDestroying = false;
+
+ private:
+  struct TDnsJob;
+
+  void CreateNotifiers();
+  void DestroyNotifiers();
+  void UpdateWriteNotifier();
+  void ReadReady(int Handle);
+  void WriteReady(int Handle);
+  void CompleteConnect(int Handle, uint16_t Error);
+  void ReceiveLoop(bool SingleRead);
+  void HandleCloseBit(uint16_t Error);
+  void DropReceived();
+  void TryToSend();
+  void ApplyLinger();
+  void DeleteBufferList();
+  void DnsLookupDone(uint64_t Id, int Error, uint32_t Ip);
+  void Guarded(const std::function<void()>& Body);
+
+  QObject FWindow;  // context of posted events and the readiness notifiers
+  QSocketNotifier* FReadNotifier = nullptr;
+  QSocketNotifier* FWriteNotifier = nullptr;
+  int FHSocket = -1;
+  TSocketState FState = wsClosed;
+  int FLastError = 0;
+  std::string FLastErrorMessage;
+  unsigned FComponentOptions = 0;
+  TSocketLingerOnOff FLingerOnOff = wsLingerOn;
+  int FLingerTimeout = 0;
+  std::string FDnsResult;
+  bool FMultiThreaded = false;
+  std::deque<TBuffer> FBufList;
+  bool FAllSent = true;
+  bool FCloseInvoked = false;
+  bool FConnectPending = false;  // waiting for the connect outcome
+  bool FPeerClosed = false;      // a read saw the end of the stream
+  int FPeerError = 0;            // a read saw a hard error
+  bool FReceiveCalled = false;
+  std::shared_ptr<TDnsJob> FDnsJob;
+  uint64_t FDnsId = 0;
+};
+
+enum TSocksState { socksData, socksNegociateMethods, socksAuthenticate, socksConnect };
+
+class TCustomSocksWSocket : public TCustomWSocket {
+ public:
+  TCustomSocksWSocket();
+
+  void Connect() override;
+  void Listen() override;
+  int Receive(void* Buffer, int BufferSize) override;
+  int RcvdCount() override;
+
+  const std::string& SocksServer() const { return FSocksServer; }
+  void SetSocksServer(const std::string& Value);
+  const std::string& SocksPort() const { return FSocksPort; }
+  void SetSocksPort(const std::string& Value);
+  const std::string& SocksLevel() const { return FSocksLevel; }
+  void SetSocksLevel(const std::string& Value);
+  const std::string& SocksUsercode() const { return FSocksUsercode; }
+  void SetSocksUsercode(const std::string& Value) { FSocksUsercode = Value; }
+  const std::string& SocksPassword() const { return FSocksPassword; }
+  void SetSocksPassword(const std::string& Value) { FSocksPassword = Value; }
+  TSocksAuthentication SocksAuthentication() const { return FSocksAuthentication; }
+  void SetSocksAuthentication(TSocksAuthentication Value) { FSocksAuthentication = Value; }
+  TSocksState SocksState() const { return FSocksState; }
+  const std::string& BoundAddr() const { return FBoundAddr; }
+  const std::string& BoundPort() const { return FBoundPort; }
+
+  TErrorEvent OnSocksConnected;
+  std::function<void(TCustomWSocket* Sender, int Error, const std::string& Msg)> OnSocksError;
+  std::function<void(TCustomWSocket* Sender, TSocksAuthState AuthState)> OnSocksAuthState;
+
+ protected:
+  void TriggerSessionConnected(uint16_t Error) override;
+  void TriggerDataAvailable(uint16_t Error) override;
+  void TriggerSessionClosed(uint16_t Error) override;
+  void AssignDefaultValue() override;
+
+ private:
+  void SendBytes(const std::vector<uint8_t>& Bytes);
+  void SocksDoConnect();
+  void SocksDoAuthenticate();
+  void SocksError(int Error, const std::string& Msg);
+  void SocksProcessReply();
+  void SocksDone(size_t ReplyLength);
+
+  std::string FSocksServer;
+  std::string FSocksPort;
+  std::string FSocksLevel = "5";
+  std::string FSocksUsercode;
+  std::string FSocksPassword;
+  TSocksAuthentication FSocksAuthentication = socksNoAuthentication;
+  TSocksState FSocksState = socksData;
+  bool FSocksResolved = false;
+  uint32_t FSocksIp = 0;
+  uint16_t FSocksPortNum = 0;
+  uint16_t FTargetPort = 0;
+  std::string FSocksRcv;      // reply bytes received so far
+  std::string FSocksPending;  // application bytes that came with the reply
+  std::string FBoundAddr;
+  std::string FBoundPort;
+};
+
+class TWSocket : public TCustomSocksWSocket {};
