@@ -1,0 +1,84 @@
+#pragma once
+// The installation run without a window: for every selected chart set and
+// resolution it opens the set's archive, unpacks the navigation program's
+// files, converts every chart into an installed bitmap (asking before it
+// replaces one), and afterwards prunes the stored update index and records
+// the installed sets in the registry. The wizard drives it through callbacks
+// for progress, the replace question and message pumping.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "QvDigitalCharts.h"
+
+enum class TReplaceAnswer { Yes, YesToAll, No, Cancel };
+
+struct TInstallCallbacks {
+  // A set and resolution starts: ChartCount charts follow.
+  std::function<void(const TChartSets& Set, int Resolution, int32_t ChartCount)> OnSetStart;
+  // One chart is done: SetDone within the set, Processed within the run.
+  std::function<void(int32_t SetDone, int32_t Processed)> OnChartDone;
+  // Without an answer function every existing chart is replaced.
+  std::function<TReplaceAnswer(const std::string& Message, const std::string& ExistingFile,
+                               const std::string& NewFile)>
+      OnAskReplace;
+  std::function<void()> OnProcessMessages;
+};
+
+struct TInstallResult {
+  std::vector<std::string> Installed[ResolutionCount];  // set names, in run order
+  bool Cancelled = false;
+};
+
+class TChartInstaller {
+ public:
+  // DestFolder ends in "/". The sets stay the caller's.
+  TChartInstaller(const TChartSetsList& Sets, std::string DestFolder,
+                  TInstallCallbacks Callbacks = {});
+
+  // Number of charts of all selected pairs (the overall progress maximum).
+  int32_t TotalCharts() const;
+  // Number of selected (set, resolution) pairs.
+  int SelectedCount() const;
+
+  // All selected 120 dpi pairs, then all 240 dpi pairs; stops on Cancel.
+  TInstallResult RunInstallation();
+  // Installs one resolution of a set; false only when the user cancelled.
+  bool InstallChartSet(const TChartSets& Set, int Resolution, int32_t& Processed);
+  // Drops the stored update-index records of the charts of the selected sets.
+  void PruneUpdateIndex();
+  // Records every selected pair in the settings and in the navigation
+  // program's automatic-import list.
+  void RegisterChartSets();
+
+  bool ReplaceAll() const { return FReplaceAll; }
+  bool Cancelled() const { return FCancelled; }
+
+ private:
+  TReplaceAnswer AskReplace(const TChartSets& Set, const std::string& Existing,
+                            const std::string& NewFile);
+  void ProcessMessages();
+
+  const TChartSetsList& FChartSets;
+  std::string FDestFolder;
+  TInstallCallbacks FCallbacks;
+  bool FReplaceAll = false;
+  bool FCancelled = false;
+};
+
+// The text of the closing message; empty when nothing was installed.
+std::string InstalledSetsMessage(const TInstallResult& Result);
+
+// The message of the replace question for an existing installed chart.
+std::string ReplaceQuestion(const std::string& SetName, const std::string& InstalledFile);
+
+// Keeps the 12-byte index records whose chart does not belong to one of
+// the set codes (compared without regard to case), unchanged and in order.
+std::vector<uint8_t> PruneIndexRecords(const std::vector<uint8_t>& Index,
+                                       const std::vector<std::string>& SetCodes);
+
+// Archive entries that belong to the navigation program and are unpacked
+// unchanged: the extension is exactly ".chi" or ".bds".
+bool IsNavigationFile(const std::string& EntryName);

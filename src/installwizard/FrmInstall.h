@@ -1,0 +1,105 @@
+#pragma once
+// The installation wizard: licence, folders, chart sets, summary; then the
+// installation run on the same window.
+
+#include <cstdint>
+#include <string>
+
+#include "ChartInstaller.h"
+#include "ExtForm.h"
+#include "QvDigitalCharts.h"
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QFrame;
+class TChartListView;
+class TCopyAnimation;
+class TProgressBarEx;
+
+class TFormInstall : public TExtForm {
+  Q_OBJECT
+ public:
+  TFormInstall(const std::string& Source, const std::string& Dest, QWidget* Parent = nullptr);
+  ~TFormInstall() override;
+
+  void ShowPage(bool License, bool Folders, bool Summary, bool Charts);
+  void GoNext();
+  void ButtonPrevClick();
+  void ButtonBrowseSourceClick();
+  void ButtonBrowseDestClick();
+  bool CheckFolders();
+  bool CheckSelection();
+  void FillSummary();
+  void FillChartList();
+  void UpdateChartStatus();
+  void RunInstallation();
+  TReplaceAnswer AskReplace(const std::string& Message, const std::string& ExistingFile,
+                            const std::string& NewFile);
+
+  const TChartSetsList& ChartSets() const { return FChartSets; }
+  const std::string& DestFolder() const { return FDestFolder; }
+  int SelectedCount() const { return FSelectedCount; }
+  int64_t SelectedSize() const { return FSelectedSize; }
+  bool Running() const { return FRunning; }
+
+  QPushButton* ButtonPrev = nullptr;
+  QPushButton* ButtonNext = nullptr;
+  QPushButton* ButtonCancel = nullptr;
+  QFrame* PanelLicense = nullptr;
+  QFrame* PanelPaths = nullptr;
+  QFrame* PanelCharts = nullptr;
+  QFrame* PanelInstall = nullptr;
+  QFrame* PanelProgress = nullptr;
+  QLabel* LabelLicenseTitle = nullptr;
+  QLabel* LabelLicenseAgreement = nullptr;
+  QLabel* LabelLicenseText = nullptr;
+  QLabel* LabelPathInfo = nullptr;
+  QLabel* LabelLocations = nullptr;
+  QLabel* LabelSource = nullptr;
+  QLineEdit* EditSource = nullptr;
+  QPushButton* ButtonBrowseSource = nullptr;
+  QLabel* LabelDest = nullptr;
+  QLineEdit* EditDest = nullptr;
+  QPushButton* ButtonBrowseDest = nullptr;
+  QLabel* LabelChartInfo = nullptr;
+  TChartListView* ListViewCharts = nullptr;
+  QLabel* LabelChartStatus = nullptr;
+  QLabel* LabelOptionsInfo = nullptr;
+  QPlainTextEdit* MemoInstallOptions = nullptr;
+  TCopyAnimation* Animate = nullptr;
+  QLabel* LabelProgressSingle = nullptr;
+  TProgressBarEx* ProgressBarSingle = nullptr;
+  QLabel* LabelProgressEntire = nullptr;
+  TProgressBarEx* ProgressBarEntire = nullptr;
+
+ protected:
+  void reject() override;
+  void closeEvent(QCloseEvent* Event) override;
+
+ private:
+  void CreateControls();
+  void CreateLicensePage();
+  void CreatePathsPage();
+  void CreateChartsPage();
+  void CreateInstallPage();
+  void CreateProgressPanel();
+  void SetTexts();
+  void ButtonNextClick();
+  void ListViewChartsMouseDown(QPoint Position);
+  void ListViewChartsMouseUp(QPoint Position);
+  bool BrowseFolder(int TitleId, bool MustExist, QLineEdit* Edit);
+
+  TChartSetsList FChartSets;
+  std::string FDestFolder;
+  int FSelectedCount = 0;
+  int64_t FSelectedSize = 0;
+  bool FReplaceAll = false;
+  bool FCancelled = false;
+  bool FRunning = false;
+  void (TFormInstall::*FNextHandler)() = &TFormInstall::GoNext;
+};
+
+// Shows the wizard modally; on OK hands the two folders back and returns true.
+bool ExecuteInstallWizard(std::string& Source, std::string& Dest);

@@ -1,0 +1,160 @@
+// The wizard's pages and the checks between them.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <filesystem>
+
+#include "ChartListText.h"
+#include "ChartListView.h"
+#include "FileAttributes.h"
+#include "FrmInstall.h"
+#include "FrmReplace.h"
+#include "Languages.h"
+#include "MsgBox.h"
+#include "Paths.h"
+#include "Volumes.h"
+
+namespace {
+
+void Warn(const std::string& Message) {
+  ShowMsgBox(Message, mtWarning, {mbOK});
+}
+
+// Next is disabled and the cursor is the hourglass while a check runs; both
+// come back on every way out, also when an exception passes.
+class TBusyCheck {
+ public:
+  explicit TBusyCheck(QPushButton* Button) : FButton(Button), FWasEnabled(Button->isEnabled()) {
+    FButton->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  }
+  ~TBusyCheck() {
+    QApplication::restoreOverrideCursor();
+    FButton->setEnabled(FWasEnabled);
+  }
+  TBusyCheck(const TBusyCheck&) = delete;
+  TBusyCheck& operator=(const TBusyCheck&) = delete;
+
+ private:
+  QPushButton* FButton;
+  bool FWasEnabled;
+};
+
+// The full path of a folder as typed: relative entries start at the current
+// folder; "." and ".." are resolved; it ends in "/".
+std::string FullFolderName(const std::string& Folder) {
+  std::error_code ec;
+  std::filesystem::path full = std::filesystem::absolute(Folder, ec);
+  if (ec) full = Folder;
+  return IncludeTrailingPathDelimiter(full.lexically_normal().string());
+}
+
+bool CreateFolders(const std::string& Folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(Folder, ec);
+  return DirectoryExists(Folder);
+}
+
+}  // namespace
+
+void TFormInstall::ShowPage(bool License, bool Folders, bool Summary, bool Charts) {
+  ButtonPrev->setText(DisplayText(GetText(5)));
+  if (License || Folders || Charts) {
+    ButtonNext->setText(QString::fromStdString(GetText(4)));
+    FNextHandler = &TFormInstall::GoNext;
+    ButtonPrev->setEnabled(!License);
+  }
+  if (Summary) {
+    ButtonNext->setText(QString::fromStdString(GetText(6)));
+    FNextHandler = &TFormInstall::RunInstallation;
+    ButtonPrev->setEnabled(true);
+  }
+  // Next on the chart sets page follows the selection; elsewhere it is free.
+  if (Charts)
+    UpdateChartStatus();
+  else
+    ButtonNext->setEnabled(true);
+  PanelLicense->setVisible(License);
+  PanelPaths->setVisible(Folders);
+  PanelInstall->setVisible(Summary);
+  PanelCharts->setVisible(Charts);
+}
+
+void TFormInstall::ButtonNextClick() {
+  (this->*FNextHandler)();
+}
+
+void TFormInstall::GoNext() {
+  if (PanelLicense->isVisible()) {
+    ShowPage(false, true, false, false);
+  } else if (PanelPaths->isVisible()) {
+    if (CheckFolders()) ShowPage(false, false, false, true);
+  } else if (PanelCharts->isVisible()) {
+    if (CheckSelection()) ShowPage(false, false, true, false);
+  }
+}
+
+void TFormInstall::ButtonPrevClick() {
+  if (PanelPaths->isVisible()) {
+    ShowPage(true, false, false, false);
+  } else if (PanelCharts->isVisible()) {
+    ShowPage(false, true, false, false);
+  } else if (PanelInstall->isVisible()) {
+    ShowPage(false, false, false, true);
+  }
+}
+
+bool TFormInstall::CheckFolders() {
+  TBusyCheck busy(ButtonNext);
+  if (EditSource->text().isEmpty()) {
+    Warn(GetText(60));
+    EditSource->setFocus();
+    return false;
+  }
+  ListViewCharts->clear();
+  FChartSets.clear();
+  QCoreApplication::processEvents();
+  FChartSets =
+      FindChartSets(ExcludeTrailingPathDelimiter(EditSource->text().toStdString()), FDestFolder);
+  if (FChartSets.empty()) {
+    Warn(GetText(58) + std::to_string(ChartEdition) + ".");
+    return false;
+  }
+  if (EditDest->text().isEmpty()) {
+    EditDest->setFocus();
+    Warn(GetText(61));
+    return false;
+  }
+  FDestFolder = FullFolderName(EditDest->text().toStdString());
+  if (!DirectoryExists(FDestFolder)) {
+    EditDest->setFocus();
+    if (ShowMsgBox(FDestFolder + "\r\r" + GetText(62), mtConfirmation, {mbYes, mbNo}) != mrYes)
+      return false;
+    if (!CreateFolders(FDestFolder)) {
+      Warn(FDestFolder + "\r\r" + GetText(63));
+      return false;
+    }
+  }
+  FillChartList();
+  return true;
+}
+
+bool TFormInstall::CheckSelection() {
+  // The free space of the volume that holds the destination; a volume that
+  // cannot be read counts as full rather than as roomy.
+  const int64_t free = Volumes().FreeSpace(FDestFolder);
+  if (free < FSelectedSize) {
+    Warn(InsufficientSpaceText(Volumes().MountPointOf(FDestFolder)));
+    return false;
+  }
+  FillSummary();
+  return true;
+}
+
+void TFormInstall::FillSummary() {
+  MemoInstallOptions->clear();
+  for (const std::string& line : InstallSummaryLines(FChartSets, FDestFolder))
+    MemoInstallOptions->appendPlainText(QString::fromStdString(line));
+}

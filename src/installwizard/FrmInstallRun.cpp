@@ -1,0 +1,144 @@
+// The chart list of the wizard and the installation run.
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+
+#include "ChartListText.h"
+#include "ChartListView.h"
+#include "CopyAnimation.h"
+#include "FrmInstall.h"
+#include "FrmReplace.h"
+#include "Languages.h"
+#include "MsgBox.h"
+#include "ProgressBarEx.h"
+
+void TFormInstall::FillChartList() {
+  ListViewCharts->clear();
+  ListViewCharts->setColumnCount(3);
+  ListViewCharts->setHeaderLabels({QString::fromStdString(GetText(9)),
+                                   QString::fromStdString(GetText(38)),
+                                   QString::fromStdString(GetText(8))});
+  ListViewCharts->setColumnWidth(0, 245);
+  ListViewCharts->setColumnWidth(1, 65);
+  ListViewCharts->setColumnWidth(2, 60);
+  for (const auto& set : FChartSets) {
+    auto* item = new QTreeWidgetItem(ListViewCharts);
+    item->setText(0, QString::fromStdString(set->Name));
+    item->setSizeHint(0, QSize(245, TChartListView::RowHeight));
+  }
+  UpdateChartStatus();
+}
+
+void TFormInstall::UpdateChartStatus() {
+  const TSelectionTotals totals = CountSelection(FChartSets);
+  FSelectedCount = totals.Count;
+  FSelectedSize = totals.Size;
+  LabelChartStatus->setText(QString::fromStdString(ChartStatusText(totals.Count, totals.Size)));
+  ButtonNext->setEnabled(FSelectedCount != 0 && FSelectedSize != 0);
+}
+
+void TFormInstall::ListViewChartsMouseDown(QPoint Position) {
+  QTreeWidgetItem* item = ListViewCharts->currentItem();
+  if (!item || !item->isSelected()) return;
+  const int row = ListViewCharts->indexOfTopLevelItem(item);
+  if (row < 0 || row >= int(FChartSets.size())) return;
+  TChartSets& set = *FChartSets[size_t(row)];
+  switch (ChartListHitTest(Position.x(), Position.y(), ListViewCharts->ImageTop(row))) {
+    case TChartListHit::Box120:
+      set.SetSelected(0, !set.GetSelected(0));
+      break;
+    case TChartListHit::Box240:
+      set.SetSelected(1, !set.GetSelected(1));
+      break;
+    default:
+      break;
+  }
+}
+
+void TFormInstall::ListViewChartsMouseUp(QPoint) {
+  ListViewCharts->viewport()->update();
+  UpdateChartStatus();
+}
+
+TReplaceAnswer TFormInstall::AskReplace(const std::string& Message, const std::string&,
+                                        const std::string&) {
+  TFormReplace dialog(Message, true, true, this);
+  switch (ExecModal(dialog)) {
+    case mrYes:
+      return TReplaceAnswer::Yes;
+    case mrYesToAll:
+      return TReplaceAnswer::YesToAll;
+    case mrNo:
+      return TReplaceAnswer::No;
+    default:
+      return TReplaceAnswer::Cancel;
+  }
+}
+
+namespace {
+
+// Marks the run for its duration, so that the window refuses to close
+// meanwhile; after an exception it can be closed again.
+class TRunningFlag {
+ public:
+  explicit TRunningFlag(bool& Flag) : FFlag(Flag) { FFlag = true; }
+  ~TRunningFlag() { FFlag = false; }
+  TRunningFlag(const TRunningFlag&) = delete;
+  TRunningFlag& operator=(const TRunningFlag&) = delete;
+
+ private:
+  bool& FFlag;
+};
+
+}  // namespace
+
+void TFormInstall::RunInstallation() {
+  ButtonPrev->hide();
+  ButtonNext->hide();
+  ButtonCancel->hide();
+  ShowPage(false, false, false, false);
+  PanelProgress->show();
+  Animate->Start();
+
+  TInstallCallbacks callbacks;
+  callbacks.OnSetStart = [this](const TChartSets& Set, int Resolution, int32_t ChartCount) {
+    LabelProgressSingle->setText(
+        QString::fromStdString(Set.Name + " - " + DpiText(Resolution) + " dpi"));
+    ProgressBarSingle->SetPosition(0);
+    ProgressBarSingle->SetMax(ChartCount);
+  };
+  callbacks.OnChartDone = [this](int32_t SetDone, int32_t Processed) {
+    ProgressBarSingle->SetPosition(SetDone);
+    ProgressBarEntire->SetPosition(Processed);
+  };
+  callbacks.OnAskReplace = [this](const std::string& Message, const std::string& Existing,
+                                  const std::string& NewFile) {
+    return AskReplace(Message, Existing, NewFile);
+  };
+  callbacks.OnProcessMessages = [] { QCoreApplication::processEvents(); };
+  TChartInstaller installer(FChartSets, FDestFolder, callbacks);
+
+  const bool overall = FSelectedCount >= 2;
+  LabelProgressEntire->setVisible(overall);
+  ProgressBarEntire->setVisible(overall);
+  LabelProgressEntire->setText(overall ? QString::fromStdString(GetText(24)) : QString());
+  ProgressBarEntire->SetPosition(0);
+  ProgressBarEntire->SetMax(installer.TotalCharts());
+
+  TInstallResult result;
+  {
+    TRunningFlag running(FRunning);
+    result = installer.RunInstallation();
+  }
+  FReplaceAll = installer.ReplaceAll();
+  FCancelled = installer.Cancelled();
+
+  Animate->Stop();
+  PanelProgress->hide();
+  const std::string message = InstalledSetsMessage(result);
+  if (!message.empty()) ShowMsgBox(message, mtInformation, {mbOK});
+  installer.PruneUpdateIndex();
+  installer.RegisterChartSets();
+  done(mrOk);
+}

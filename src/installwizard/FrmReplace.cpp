@@ -1,0 +1,72 @@
+#include "FrmReplace.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+
+#include "Languages.h"
+#include "MsgBox.h"
+
+namespace {
+constexpr int ClientWidth = 418;
+constexpr int ClientHeight = 132;
+constexpr int ButtonWidth = 75;
+constexpr int ButtonHeight = 25;
+constexpr int ButtonTop = 100;
+constexpr int Gap = 12;
+}  // namespace
+
+QString DisplayText(const std::string& Text) {
+  QString result = QString::fromStdString(Text);
+  result.replace("\r\n", "\n");
+  result.replace('\r', '\n');
+  return result;
+}
+
+TFormReplace::TFormReplace(const std::string& Message, bool OfferAll, bool OfferCancel,
+                           QWidget* Parent)
+    : QDialog(Parent) {
+  setWindowTitle("Bestand vervangen");
+  setFixedSize(ClientWidth, ClientHeight);
+  QFont form = font();
+  form.setPixelSize(11);
+  setFont(form);
+
+  ImageIcon = new QLabel(this);
+  ImageIcon->setGeometry(16, 16, 32, 32);
+  ImageIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));
+
+  LabelMsg = new QLabel(this);
+  LabelMsg->setWordWrap(true);
+  LabelMsg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  LabelMsg->setText(DisplayText(Message));
+  const int labelWidth = ClientWidth - 68 - 16;
+  LabelMsg->setGeometry(68, 16, labelWidth, LabelMsg->heightForWidth(labelWidth));
+
+  ButtonYes = AddButton(10, mrYes);
+  ButtonAll = AddButton(11, mrYesToAll);
+  ButtonNo = AddButton(12, mrNo);
+  ButtonCancel = AddButton(1, mrCancel);
+  ButtonAll->setVisible(OfferAll);
+  ButtonCancel->setVisible(OfferCancel);
+  ButtonYes->setDefault(true);
+
+  // Offered buttons from the right edge leftwards: Cancel, No, Yes to all, Yes.
+  int right = ClientWidth - Gap;
+  for (QPushButton* button : {ButtonCancel, ButtonNo, ButtonAll, ButtonYes}) {
+    if (button->isHidden()) continue;
+    button->setGeometry(right - ButtonWidth, ButtonTop, ButtonWidth, ButtonHeight);
+    right -= ButtonWidth + Gap;
+  }
+}
+
+QPushButton* TFormReplace::AddButton(int TextId, int Result) {
+  auto* button = new QPushButton(QString::fromStdString(GetText(uint8_t(TextId))), this);
+  button->setAutoDefault(false);
+  connect(button, &QPushButton::clicked, this, [this, Result] { done(Result); });
+  return button;
+}
+
+void TFormReplace::reject() {
+  done(mrCancel);
+}

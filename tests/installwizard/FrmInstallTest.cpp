@@ -1,0 +1,444 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <cstdlib>
+
+#include "AppNotify.h"
+#include "ChartListView.h"
+#include "FrmInstall.h"
+#include "FrmReplace.h"
+#include "InstallTestData.h"
+#include "MsgBoxHook.h"
+#include "ProgressBarEx.h"
+#include "SimulatedVolumes.h"
+
+namespace {
+
+class AppEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "zarnavis-test";
+    static char* argv[] = {name, nullptr};
+    new TApplication(argc, argv);
+  }
+};
+const bool kRegistered = (::testing::AddGlobalTestEnvironment(new AppEnvironment), true);
+
+const char* const TwoSetsSpec = R"({"sets":[
+  {"prefix":"1801","name":"1801 Waddenzee","charts":["180101","180102"],"width":120,"height":60},
+  {"prefix":"1802","name":"1802 IJsselmeer","resolutions":[240],"charts":["180201"],"width":80,"height":40}]})";
+
+class FrmInstallTest : public TInstallFixture {
+ protected:
+  void SetUp() override {
+    TInstallFixture::SetUp();
+    FRecorder = std::make_unique<TMsgBoxRecorder>();
+    FPreviousHandler = SetApplicationExceptionHandler(
+        [this](QObject*, const TExceptionInfo& Info) { FReports.push_back(Info); });
+  }
+  void TearDown() override {
+    SetApplicationExceptionHandler(FPreviousHandler);
+    SetModalHook({});
+  }
+
+  std::unique_ptr<TFormInstall> NewForm(const std::string& Source, const std::string& Dest) {
+    auto form = std::make_unique<TFormInstall>(Source, Dest);
+    form->show();
+    return form;
+  }
+  static void Click(QWidget* Widget) { QTest::mouseClick(Widget, Qt::LeftButton); }
+  // From the licence page to the chart sets page.
+  std::unique_ptr<TFormInstall> FormOnChartsPage() {
+    auto form = NewForm(FSource, FDest);
+    Click(form->ButtonNext);
+    Click(form->ButtonNext);
+    EXPECT_TRUE(form->PanelCharts->isVisible());
+    return form;
+  }
+  void ClickList(TFormInstall& Form, int Row, int X) {
+    auto* list = Form.ListViewCharts;
+    const QRect rect = list->visualItemRect(list->topLevelItem(Row));
+    // The first click selects the row, like the user's click on it.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(X, list->ImageTop(Row) + 5));
+    EXPECT_TRUE(rect.isValid());
+  }
+  std::vector<std::string> Messages() const {
+    std::vector<std::string> texts;
+    for (const TMsgBoxRequest& r : FRecorder->Shown()) texts.push_back(r.Message);
+    return texts;
+  }
+
+  std::unique_ptr<TMsgBoxRecorder> FRecorder;
+  std::vector<TExceptionInfo> FReports;
+  TExceptionHandler FPreviousHandler;
+};
+
+TEST_F(FrmInstallTest, PagesAndButtons) {
+  auto form = NewForm("/cd/", "/charts/");
+  EXPECT_EQ(form->windowTitle(), "Install charts");
+  EXPECT_EQ(form->size(), QSize(482, 393));
+  EXPECT_TRUE(form->PanelLicense->isVisible());
+  EXPECT_FALSE(form->ButtonPrev->isEnabled());
+  EXPECT_EQ(form->ButtonNext->text(), "&Next >");
+  EXPECT_EQ(form->ButtonPrev->text(), "< &Back");
+  EXPECT_EQ(form->PanelLicense->geometry(), QRect(40, 20, 390, 320));
+  EXPECT_TRUE(form->LabelLicenseText->text().startsWith("No National Hydrographic Office"));
+  Click(form->ButtonNext);
+  EXPECT_TRUE(form->PanelPaths->isVisible());
+  EXPECT_FALSE(form->PanelLicense->isVisible());
+  EXPECT_TRUE(form->ButtonPrev->isEnabled());
+  EXPECT_EQ(form->EditSource->text(), "/cd/");
+  EXPECT_EQ(form->LabelDest->text(), "Folder in which the charts will be installed:");
+  Click(form->ButtonPrev);
+  EXPECT_TRUE(form->PanelLicense->isVisible());
+  EXPECT_FALSE(form->ButtonPrev->isEnabled());
+}
+
+TEST_F(FrmInstallTest, FolderChecksWarnAndStay) {
+  MakeSets(TwoSetsSpec);
+  const std::string other = FTemp / "other/";
+  std::filesystem::create_directories(other);
+  WriteFileText(FTemp / "file", "x");
+  const std::string edition = "No original charts (*.zra) were found of edition 2003.";
+  struct Row {
+    const char* name;
+    std::string source, dest;
+    int answer;  // to a question, if one comes
+    std::string message;
+    bool advances;
+    const char* focus;
+  };
+  const std::string missing = FTemp / "new/sub";
+  const std::string blocked = FTemp / "file/sub";
+  const Row rows[] = {
+      {"source empty", "", FDest, 0, "No original file folder has been entered.", false, "source"},
+      {"source missing", FTemp / "nowhere", FDest, 0, edition, false, ""},
+      {"source without sets", other, FDest, 0, edition, false, ""},
+      {"both wrong", "", "", 0, "No original file folder has been entered.", false, "source"},
+      {"dest empty", FSource, "", 0, "Invalid installation folder entered.", false, "dest"},
+      {"dest refused", FSource, missing, mrNo,
+       missing + "/\r\rThis folder does not exist. Do you wish to make this folder?", false,
+       "dest"},
+      {"dest made", FSource, missing, mrYes,
+       missing + "/\r\rThis folder does not exist. Do you wish to make this folder?", true, ""},
+      {"dest blocked", FSource, blocked, mrYes, blocked + "/\r\rThe folder could not be created.",
+       false, ""},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    FRecorder.reset();  // its hook goes before the next one is installed
+    FRecorder = std::make_unique<TMsgBoxRecorder>();
+    if (r.answer) FRecorder->ReplyResult(r.answer);
+    auto form = NewForm(r.source, r.dest);
+    Click(form->ButtonNext);
+    Click(form->ButtonNext);
+    ASSERT_FALSE(Messages().empty());
+    EXPECT_EQ(Messages().back(), r.message);
+    EXPECT_EQ(form->PanelCharts->isVisible(), r.advances);
+    EXPECT_EQ(form->PanelPaths->isVisible(), !r.advances);
+    EXPECT_TRUE(form->ButtonNext->isEnabled());
+    if (std::string(r.focus) == "source") {
+      EXPECT_EQ(form->focusWidget(), form->EditSource);
+    } else if (std::string(r.focus) == "dest") {
+      EXPECT_EQ(form->focusWidget(), form->EditDest);
+    }
+  }
+  EXPECT_TRUE(DirectoryExists(missing));
+}
+
+TEST_F(FrmInstallTest, WrongEditionIsNotListed) {
+  MakeSets(R"({"sets":[
+    {"prefix":"1801","name":"1801 Old","edition":2002,"charts":["180101"],"width":40,"height":30},
+    {"prefix":"1802","name":"1802 New","charts":["180201"],"width":40,"height":30}]})");
+  auto form = FormOnChartsPage();
+  ASSERT_EQ(form->ChartSets().size(), 1u);
+  EXPECT_EQ(form->ListViewCharts->topLevelItemCount(), 1);
+  EXPECT_EQ(form->ChartSets()[0]->Name, "1802 New");
+}
+
+TEST_F(FrmInstallTest, RelativeDestinationGetsFullPathAndDelimiter) {
+  MakeSets(TwoSetsSpec);
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(FTemp.Path());
+  auto form = NewForm(FSource, "charts/../charts");
+  Click(form->ButtonNext);
+  Click(form->ButtonNext);
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(form->DestFolder(), FDest);
+  EXPECT_TRUE(form->PanelCharts->isVisible());
+}
+
+TEST_F(FrmInstallTest, ChartListClicksToggleBoxesOnly) {
+  MakeSets(TwoSetsSpec);
+  auto form = FormOnChartsPage();
+  TFormInstall& f = *form;
+  ASSERT_EQ(f.ListViewCharts->topLevelItemCount(), 2);
+  EXPECT_EQ(f.SelectedCount(), 3);
+  const auto& sets = f.ChartSets();
+  struct Row {
+    const char* name;
+    int row, x;
+    bool sel120, sel240;  // of that row's set afterwards
+  };
+  const Row rows[] = {
+      {"label 120 does nothing", 0, 265, true, true},
+      {"box 120 clears", 0, 250, false, true},
+      {"box 240 clears", 0, 283, false, false},
+      {"label 240 does nothing", 0, 300, false, false},
+      {"absent 120 stays absent", 1, 250, false, true},
+      {"box 120 sets again", 0, 250, true, false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    ClickList(f, r.row, r.x);
+    EXPECT_EQ(sets[size_t(r.row)]->GetSelected(0), r.sel120);
+    EXPECT_EQ(sets[size_t(r.row)]->GetSelected(1), r.sel240);
+  }
+  // Now 1801 at 120 and 1802 at 240: clear both, and Next goes dark.
+  ClickList(f, 0, 250);
+  ClickList(f, 1, 283);
+  EXPECT_EQ(f.LabelChartStatus->text(), "0 Chartset(s) (0.0 MB)");
+  EXPECT_FALSE(f.ButtonNext->isEnabled());
+  ClickList(f, 1, 283);
+  EXPECT_TRUE(f.ButtonNext->isEnabled());
+  EXPECT_EQ(f.SelectedCount(), 1);
+  EXPECT_EQ(f.SelectedSize(), sets[1]->GetSize(1));
+}
+
+TEST_F(FrmInstallTest, LongSetNameIsCutToTheColumn) {
+  MakeSets(
+      R"({"sets":[{"prefix":"1801","name":"1801 A very long chart set name that does not fit in the first column at all","charts":["180101"],"width":40,"height":30}]})");
+  auto form = FormOnChartsPage();
+  const QString drawn = form->ListViewCharts->DrawnCaption(0);
+  EXPECT_TRUE(drawn.endsWith("..."));
+  EXPECT_LE(QFontMetrics(form->ListViewCharts->font()).horizontalAdvance(drawn), 245);
+}
+
+TEST_F(FrmInstallTest, BackAndNextRescansAndResetsSelection) {
+  MakeSets(TwoSetsSpec);
+  auto form = FormOnChartsPage();
+  ClickList(*form, 0, 250);
+  EXPECT_EQ(form->SelectedCount(), 2);
+  Click(form->ButtonPrev);
+  EXPECT_TRUE(form->PanelPaths->isVisible());
+  EXPECT_TRUE(form->ButtonNext->isEnabled());
+  Click(form->ButtonNext);
+  EXPECT_EQ(form->SelectedCount(), 3);
+  EXPECT_TRUE(form->ChartSets()[0]->GetSelected(0));
+}
+
+TEST_F(FrmInstallTest, FreeSpaceOfTheDestinationVolume) {
+  MakeSets(TwoSetsSpec);
+  TSimulatedVolumes volumes(FTemp / "volumes");
+  volumes.AddFixed(FDest, 1000);
+  TScopedVolumes use(volumes);
+  auto form = FormOnChartsPage();
+  Click(form->ButtonNext);
+  EXPECT_TRUE(form->PanelCharts->isVisible());
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0],
+            "Insufficient free disk space on " + FDest.substr(0, FDest.size() - 1) + ".");
+  // Enough room for the 240 dpi pair of the second set alone.
+  ClickList(*form, 0, 250);
+  ClickList(*form, 0, 283);
+  TSimulatedVolumes roomy(FTemp / "volumes");
+  roomy.AddFixed(FDest, form->SelectedSize());
+  TScopedVolumes useRoomy(roomy);
+  Click(form->ButtonNext);
+  EXPECT_TRUE(form->PanelInstall->isVisible());
+  EXPECT_EQ(form->ButtonNext->text(), "Install");
+  EXPECT_EQ(form->MemoInstallOptions->toPlainText().toStdString(),
+            "Folder in which the charts will be installed:\n   " + FDest +
+                "\n\nThe folowing chartsets will be installed in 240 dpi:\n    1802 IJsselmeer");
+  Click(form->ButtonPrev);
+  EXPECT_TRUE(form->PanelCharts->isVisible());
+  EXPECT_EQ(form->ButtonNext->text(), "&Next >");
+}
+
+// Drives the whole wizard through the modal hook, as the launcher runs it.
+TEST_F(FrmInstallTest, InstallsThroughTheWizardEndToEnd) {
+  MakeSets(ThreeSetsSpec);
+  PlantInstalled("180102_240_2003.bmp");
+  PlantInstalled("1801031_240_2003.bmp");
+  std::vector<std::string> questions;
+  bool overallShown = false;
+  SetModalHook([&](QDialog& Dialog) -> int {
+    if (auto* replace = dynamic_cast<TFormReplace*>(&Dialog)) {
+      questions.push_back(replace->LabelMsg->text().toStdString());
+      EXPECT_EQ(replace->windowTitle(), "Bestand vervangen");
+      EXPECT_EQ(replace->ButtonCancel->geometry(), QRect(331, 100, 75, 25));
+      EXPECT_EQ(replace->ButtonYes->geometry(), QRect(70, 100, 75, 25));
+      replace->show();
+      QTest::mouseClick(replace->ButtonAll, Qt::LeftButton);
+      return replace->result();
+    }
+    auto& form = dynamic_cast<TFormInstall&>(Dialog);
+    form.show();
+    form.EditSource->setText(QString::fromStdString(FSource));
+    Click(form.ButtonNext);
+    Click(form.ButtonNext);
+    Click(form.ButtonNext);
+    Click(form.ButtonNext);
+    overallShown = !form.ProgressBarEntire->isHidden();
+    return form.result();
+  });
+  std::string source = "/somewhere/else/";
+  std::string dest = FDest;
+  ASSERT_TRUE(ExecuteInstallWizard(source, dest));
+  EXPECT_EQ(source, FSource);
+  EXPECT_EQ(dest, FDest);
+  EXPECT_TRUE(overallShown);
+  EXPECT_EQ(questions.size(), 1u);  // Yes to all answers the second one too
+  EXPECT_EQ(FRecorder->Shown().size(), 1u);
+  EXPECT_EQ(Messages()[0],
+            "The following chartsets have been installed:\r\r120 dpi:\r - 1801 Waddenzee\r - "
+            "1803 Zeeland\r\r240 dpi:\r - 1801 Waddenzee\r - 1803 Zeeland\r - NNZK Noordzee");
+  EXPECT_EQ(FRecorder->Shown()[0].Type, mtInformation);
+  for (const char* chart : {"180101", "180102", "1801031", "180301", "180302"}) {
+    EXPECT_EQ(CheckInstalled(chart, 120), "ok\n") << chart;
+    EXPECT_EQ(CheckInstalled(chart, 240), "ok\n") << chart;
+  }
+  EXPECT_EQ(CheckInstalled("NNZK_1014", 240), "ok\n");
+  EXPECT_EQ(RegReadString(rkMachine, "ChartSets\\NNZK Noordzee", "240", ""), FDest);
+  EXPECT_TRUE(FReports.empty());
+}
+
+TEST_F(FrmInstallTest, OnePairHidesTheOverallProgressAndCancelKeepsFolders) {
+  MakeSets(
+      R"({"sets":[{"prefix":"1801","name":"1801 A","resolutions":[120],"charts":["180101"],"width":40,"height":30}]})");
+  PlantInstalled("180101_120_2003.bmp");
+  bool overallHidden = false;
+  SetModalHook([&](QDialog& Dialog) -> int {
+    if (auto* replace = dynamic_cast<TFormReplace*>(&Dialog)) {
+      overallHidden =
+          replace->parentWidget() &&
+          dynamic_cast<TFormInstall*>(replace->parentWidget())->ProgressBarEntire->isHidden();
+      replace->show();
+      replace->close();  // the close box answers Cancel
+      return replace->result();
+    }
+    auto& form = dynamic_cast<TFormInstall&>(Dialog);
+    form.show();
+    for (int i = 0; i < 4; ++i) Click(form.ButtonNext);
+    return form.result();
+  });
+  std::string source = FSource, dest = FDest;
+  EXPECT_TRUE(ExecuteInstallWizard(source, dest));  // a cancelled run still ends with OK
+  EXPECT_TRUE(overallHidden);
+  EXPECT_TRUE(Messages().empty());  // nothing completed, nothing to report
+  EXPECT_EQ(ReadFileBytes(FDest + "180101_120_2003.bmp").size(), 9u);  // "old chart"
+  EXPECT_EQ(RegReadString(rkMachine, "ChartSets\\1801 A", "120", ""), FDest);
+
+  SetModalHook([&](QDialog& Dialog) -> int {
+    auto& form = dynamic_cast<TFormInstall&>(Dialog);
+    form.show();
+    Click(form.ButtonNext);
+    form.EditDest->setText("/elsewhere/");
+    Click(form.ButtonCancel);
+    return form.result();
+  });
+  EXPECT_FALSE(ExecuteInstallWizard(source, dest));
+  EXPECT_EQ(dest, FDest);
+}
+
+TEST_F(FrmInstallTest, ExceptionDuringRunReachesTheReportAndWindowCloses) {
+  MakeSets(R"({"sets":[{"prefix":"1801","name":"1801 A","resolutions":[120],
+      "charts":["180101","180102"],"width":200,"height":120,"damage":"180102"}]})");
+  auto form = FormOnChartsPage();
+  Click(form->ButtonNext);
+  ASSERT_TRUE(form->PanelInstall->isVisible());
+  Click(form->ButtonNext);
+  ASSERT_EQ(FReports.size(), 1u);
+  EXPECT_FALSE(FReports[0].Message.empty());
+  EXPECT_TRUE(form->PanelProgress->isVisible());
+  EXPECT_TRUE(form->ButtonNext->isHidden());
+  EXPECT_EQ(DestFiles(), (std::vector<std::string>{"180101_120_2003.bmp", "1801_120_2003.bds",
+                                                   "1801_120_2003.chi"}));
+  form->close();
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_NE(form->result(), int(QDialog::Accepted));
+}
+
+TEST_F(FrmInstallTest, ReplaceDialogLayoutAndAnswers) {
+  struct Row {
+    bool all, cancel;
+    std::vector<int> lefts;  // of the visible buttons: Yes, Yes to all, No, Cancel
+  };
+  const Row rows[] = {
+      {true, true, {70, 157, 244, 331}},
+      {false, true, {157, -1, 244, 331}},
+      {false, false, {244, -1, 331, -1}},
+  };
+  for (const Row& r : rows) {
+    TFormReplace dialog("Set\r\rQuestion", r.all, r.cancel);
+    QPushButton* buttons[] = {dialog.ButtonYes, dialog.ButtonAll, dialog.ButtonNo,
+                              dialog.ButtonCancel};
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(buttons[i]->isHidden(), r.lefts[size_t(i)] < 0);
+      if (r.lefts[size_t(i)] >= 0) {
+        EXPECT_EQ(buttons[i]->x(), r.lefts[size_t(i)]);
+      }
+    }
+  }
+  TFormReplace dialog("Set\r\rQuestion", true, true);
+  EXPECT_EQ(dialog.size(), QSize(418, 132));
+  EXPECT_EQ(dialog.LabelMsg->text(), "Set\n\nQuestion");
+  EXPECT_EQ(dialog.LabelMsg->geometry().left(), 68);
+  EXPECT_EQ(dialog.LabelMsg->width(), 334);
+  const std::pair<QPushButton*, int> answers[] = {{dialog.ButtonYes, mrYes},
+                                                  {dialog.ButtonAll, mrYesToAll},
+                                                  {dialog.ButtonNo, mrNo},
+                                                  {dialog.ButtonCancel, mrCancel}};
+  for (const auto& [button, result] : answers) {
+    dialog.show();
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), result);
+  }
+  dialog.show();
+  QTest::keyClick(&dialog, Qt::Key_Escape);
+  EXPECT_EQ(dialog.result(), mrCancel);
+}
+
+// Pictures of the pages for the documentation, when a folder is given.
+TEST_F(FrmInstallTest, Screenshots) {
+  const char* folder = std::getenv("ZARNAVIS_SCREENSHOT_DIR");
+  if (!folder) GTEST_SKIP() << "set ZARNAVIS_SCREENSHOT_DIR to write the page pictures";
+  MakeSets(ThreeSetsSpec);
+  auto form = NewForm(FSource, FDest);
+  const auto grab = [&](const char* name) {
+    QApplication::processEvents();
+    EXPECT_TRUE(form->grab().save(QString(folder) + "/install-" + name + ".png"));
+  };
+  grab("license");
+  Click(form->ButtonNext);
+  grab("folders");
+  Click(form->ButtonNext);
+  ClickList(*form, 1, 250);
+  grab("chartsets");
+  Click(form->ButtonNext);
+  grab("summary");
+  form->ButtonPrev->hide();
+  form->ButtonNext->hide();
+  form->ButtonCancel->hide();
+  form->ShowPage(false, false, false, false);
+  form->PanelProgress->show();
+  form->LabelProgressSingle->setText("1801 Waddenzee - 240 dpi");
+  form->ProgressBarSingle->SetMax(3);
+  form->ProgressBarSingle->SetPosition(2);
+  form->LabelProgressEntire->setText("Entire installation");
+  form->ProgressBarEntire->SetMax(11);
+  form->ProgressBarEntire->SetPosition(7);
+  grab("progress");
+  TFormReplace replace(ReplaceQuestion("1801 Waddenzee", FDest + "180102_240_2003.bmp"), true,
+                       true);
+  replace.show();
+  QApplication::processEvents();
+  EXPECT_TRUE(replace.grab().save(QString(folder) + "/install-replace.png"));
+}
+
+}  // namespace

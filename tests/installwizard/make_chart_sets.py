@@ -1,0 +1,123 @@
+#!/usr/bin/python3
+"""Writes chart-set archives (.zra) for the installation tests, with Python's
+own zip writer and Pillow, independent of the program's writers.
+
+    make_chart_sets.py OUTDIR SPEC.json
+
+SPEC: {"sets": [{"prefix": "1801", "name": "1801 Waddenzee", "edition": 2003,
+                 "resolutions": [120, 240], "charts": ["180101", ...],
+                 "width": 320, "height": 200,
+                 "chi_readonly": true, "extra": {"NAME": "text"},
+                 "damage": "180102", "upper_prefix": false}]}
+
+Besides the archives, OUTDIR/source/<chart>_<dpi>.bmp holds each chart image
+as stored, and OUTDIR/dates.json the date each chart entry carries.
+"""
+import io
+import json
+import os
+import random
+import struct
+import sys
+import zipfile
+
+from PIL import Image
+
+NNZK = {"1014": 1, "2322": 2, "2593": 3, "3371": 4}
+
+
+def chart_code(name):
+    """Chart code of a name of the "18" or "NNZK_" series."""
+    if name.upper().startswith("NNZK_"):
+        return (2 << 24) | (NNZK[name[5:]] << 16)
+    assert name.startswith("18") and len(name) in (6, 7, 8), name
+    code = (int(name[2:4]) << 16) | (int(name[4:6]) << 8)
+    if len(name) >= 7:
+        code |= int(name[6], 16) << 4
+    if len(name) == 8:
+        code |= int(name[7], 16)
+    return code
+
+
+def chart_image(name, dpi, width, height):
+    """An 8-bit palette image whose pixels depend on the chart and resolution."""
+    rnd = random.Random(f"{name}/{dpi}")
+    palette = []
+    for i in range(256):
+        palette += [rnd.randrange(256), rnd.randrange(256), (i * 7) % 256]
+    image = Image.new("P", (width, height))
+    image.putpalette(palette)
+    pixels = []
+    for y in range(height):
+        band = rnd.randrange(256)
+        for x in range(width):
+            # Runs and noise, so that RLE8 has both kinds of pieces.
+            pixels.append(band if (x // 13 + y // 7) % 3 else rnd.randrange(256))
+    image.putdata(pixels)
+    return image
+
+
+def zrn_file(name, edition, bmp):
+    return b"ZRN2" + struct.pack("<ihi", chart_code(name), edition, len(bmp)) + bmp
+
+
+def write_set(outdir, spec, dates):
+    edition = spec.get("edition", 2003)
+    width = spec.get("width", 320)
+    height = spec.get("height", 200)
+    for dpi in spec.get("resolutions", [120, 240]):
+        buffer = io.BytesIO()
+        size = 0
+        with zipfile.ZipFile(buffer, "w", zipfile.ZIP_DEFLATED) as archive:
+            for index, chart in enumerate(spec["charts"]):
+                image = chart_image(chart, dpi, width * dpi // 120, height * dpi // 120)
+                bmp = io.BytesIO()
+                image.save(bmp, "BMP")
+                os.makedirs(os.path.join(outdir, "source"), exist_ok=True)
+                image.save(os.path.join(outdir, "source", f"{chart}_{dpi}.bmp"), "BMP")
+                date = (2003, 4, 1 + index, 10 + index, 30, 0)
+                info = zipfile.ZipInfo(chart + ".zrn", date_time=date)
+                info.compress_type = zipfile.ZIP_DEFLATED
+                data = zrn_file(chart, edition, bmp.getvalue())
+                size += len(bmp.getvalue())
+                archive.writestr(info, data)
+                dates[f"{chart}_{dpi}"] = list(date)
+            prefix = spec["prefix"]
+            for aux in (f"{prefix}_{dpi}_2003.chi", f"{prefix}_{dpi}_2003.bds"):
+                info = zipfile.ZipInfo(aux, date_time=(2003, 3, 1, 8, 0, 0))
+                if spec.get("chi_readonly", True):
+                    info.external_attr = (0o444 << 16) | 0x01
+                archive.writestr(info, f"calibration {aux}\r\n")
+            for extra, text in spec.get("extra", {}).items():
+                archive.writestr(zipfile.ZipInfo(extra, (2003, 3, 1, 8, 0, 0)), text)
+        data = bytearray(buffer.getvalue())
+        damaged = spec.get("damage")
+        if damaged:
+            # Flip bytes inside the compressed data of that chart entry.
+            with zipfile.ZipFile(io.BytesIO(bytes(data))) as archive:
+                info = archive.getinfo(damaged + ".zrn")
+            start = info.header_offset + 30 + len(info.filename) + len(info.extra)
+            for at in range(start + 200, start + 260):
+                data[at] ^= 0x5A
+        name = spec["name"].encode("cp1252")
+        header = b"ZRA2" + struct.pack("<i", len(name)) + name
+        header += struct.pack("<iiii", edition, len(spec["charts"]), size, size)
+        base = spec["prefix"].upper() if spec.get("upper_prefix") else spec["prefix"]
+        with open(os.path.join(outdir, f"{base}_{dpi}.zra"), "wb") as out:
+            out.write(header + bytes(b ^ 0xFF for b in data))
+
+
+def main():
+    outdir, spec_file = sys.argv[1], sys.argv[2]
+    with open(spec_file) as f:
+        spec = json.load(f)
+    os.makedirs(outdir, exist_ok=True)
+    dates = {}
+    for chart_set in spec["sets"]:
+        write_set(outdir, chart_set, dates)
+    with open(os.path.join(outdir, "dates.json"), "w") as f:
+        json.dump(dates, f)
+
+
+if __name__ == "__main__":
+    main()
