@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <utime.h>
 
 #include <filesystem>
 
@@ -11,6 +12,15 @@
 #include "Zipper.h"
 
 namespace {
+
+// Seconds between the modification times of two files.
+long long MtimeDistance(const std::string& A, const std::string& B) {
+  struct stat a {
+  }, b{};
+  ::stat(A.c_str(), &a);
+  ::stat(B.c_str(), &b);
+  return std::llabs(static_cast<long long>(a.st_mtime - b.st_mtime));
+}
 
 class Interop : public ::testing::Test {
  protected:
@@ -25,7 +35,12 @@ class Interop : public ::testing::Test {
         {"maps/sub/deep.txt", ChartLikeBytes(123, 3)},
         {"locked.txt", std::vector<uint8_t>{'r', 'o'}},
     };
-    for (const auto& [name, data] : FFiles) WriteFileBytes(FSrc / name, data);
+    // An old date, so that a date not carried over shows.
+    const struct utimbuf old = {1051790400, 1051790400};
+    for (const auto& [name, data] : FFiles) {
+      WriteFileBytes(FSrc / name, data);
+      ::utime((FSrc / name).c_str(), &old);
+    }
     ::chmod((FSrc / "locked.txt").c_str(), 0444);
   }
 
@@ -53,6 +68,7 @@ TEST_F(Interop, ArchivesOfInfoZipExtractToIdenticalBytes) {
     for (const auto& [name, data] : FFiles) {
       const std::string flat = name.substr(name.find_last_of('/') + 1);
       EXPECT_EQ(ReadFileBytes(dest / flat), data) << name;
+      EXPECT_LE(MtimeDistance(FSrc / name, dest / flat), 2) << name;
     }
   }
 }
