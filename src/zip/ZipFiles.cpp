@@ -4,8 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <vector>
+#include <string>
 
 bool PathExists(const std::string& Name) {
   struct stat st {};
@@ -32,24 +33,20 @@ std::string LastNameOf(const std::string& Path) {
   return slash == std::string::npos ? Path : Path.substr(slash + 1);
 }
 
-namespace {
-
-mode_t CurrentUmask() {
-  const mode_t mask = ::umask(022);
-  ::umask(mask);
-  return mask;
-}
-
-}  // namespace
-
 TZipTempFile::TZipTempFile(const std::string& Target) : FTarget(Target) {
   std::string folder = FolderOf(Target);
   if (folder.empty()) folder = ".";
-  std::string pattern = folder + "/.zrn-" + LastNameOf(Target).substr(0, 40) + "-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  FHandle = ::mkostemp(buf.data(), O_CLOEXEC);
-  if (FHandle >= 0) FName = buf.data();
+  const std::string stem = folder + "/.zrn-" + LastNameOf(Target).substr(0, 40) + "-";
+  // Created with mode 0666 so that the umask gives the file its usual rights.
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100 && FHandle < 0; ++attempt) {
+    const std::string name = stem + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    FHandle = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (FHandle >= 0)
+      FName = name;
+    else if (errno != EEXIST)
+      break;
+  }
 }
 
 TZipTempFile::~TZipTempFile() {
@@ -69,7 +66,6 @@ bool TZipTempFile::Write(const uint8_t* Data, size_t Count) {
 
 bool TZipTempFile::Commit() {
   if (FHandle < 0) return false;
-  (void)::fchmod(FHandle, 0666 & ~CurrentUmask());
   const bool closed = ::close(FHandle) == 0;
   FHandle = -1;
   if (!closed || ::rename(FName.c_str(), FTarget.c_str()) != 0) {
