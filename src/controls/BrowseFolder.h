@@ -36,6 +36,6 @@ class TBrowseFolderDialog {
 };
 
 // The folder the dialog opens on for Folder: its full form, or the nearest
-// existing folder above it when it does not exist, with links resolved.
-// Ends in "/".
+// existing folder above it when it does not exist. Links are kept as the
+// user named them (a removable drive's folder may be one). Ends in "/".
 std::string BrowseStartFolder(const std::string& Folder);

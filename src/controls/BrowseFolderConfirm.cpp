@@ -17,7 +17,7 @@ bool HasInvalidCharacter(const std::string& Name) {
 }
 
 std::string Message(const std::string& Subject, const TLocalizedStrings& Text) {
-  return Subject + "\n\n" + LocalizedString(Text);
+  return Subject + "\r\r" + LocalizedString(Text);
 }
 
 // The typed name as a full path: an empty field means the tree's folder, a
@@ -58,7 +58,7 @@ std::optional<std::string> ConfirmBrowseFolder(const std::string& Typed,
     // A folder that could not be made is not handed back as if it were there.
     if (!DirectoryExists(r)) {
       std::string text = Message(r, BrowseFolderTexts::CreateFailed);
-      if (ec) text += "\n" + ec.message();
+      if (ec) text += "\r" + ec.message();
       Ask(text, mtWarning, {mbOK});
       return std::nullopt;
     }

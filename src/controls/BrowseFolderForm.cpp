@@ -6,8 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <climits>
-#include <cstdlib>
+#include <algorithm>
 #include <memory>
 
 #include "BrowseFolderConfirm.h"
@@ -65,9 +64,13 @@ TFormBrowseFolder::TFormBrowseFolder(TBrowseDirOptions Options, TBrowseFolderTyp
 
   FLabelFolderName = new QLabel(Q(LocalizedString(BrowseFolderTexts::LabelFolderName)), this);
   FLabelFolderName->setObjectName("LabelFolderName");
-  FLabelFolderName->setGeometry(0, 210, 72, 17);
   FLabelFolderName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   FLabelFolderName->setBuddy(FEditFolderName);
+  // The label ends 4 pixels left of the field; a font wider than the one the
+  // layout was made for moves the field's left edge instead of cutting the text.
+  const int labelWidth = std::max(72, FLabelFolderName->sizeHint().width());
+  FLabelFolderName->setGeometry(0, 208, labelWidth, 21);
+  FEditFolderName->setGeometry(labelWidth + 4, 208, 301 - labelWidth - 4, 21);
 
   FButtonHelp = MakeButton(this, LibraryTexts::ButtonHelp, 72);
   FButtonHelp->setObjectName("ButtonHelp");
@@ -119,9 +122,6 @@ void TFormBrowseFolder::showEvent(QShowEvent* Event) {
 std::string BrowseStartFolder(const std::string& Folder) {
   std::string path = ExcludeTrailingPathDelimiter(NormalizePath(Folder));
   while (path != "/" && !DirectoryExists(path)) path = ParentFolder(path);
-  // The real folder, links resolved, as the system itself names it.
-  char real[PATH_MAX];
-  if (::realpath(path.c_str(), real)) path = real;
   return IncludeTrailingPathDelimiter(path);
 }
 

@@ -306,8 +306,8 @@ bool TDirTreeView::RenameFolder(QTreeWidgetItem* Node, const std::string& NewNam
     emit SelectedPathChanged(Q(SelectedPath()));
     return true;
   }
-  std::string message = oldPath + "\n\n" + LocalizedString(BrowseFolderTexts::RenameFailed);
-  if (!reason.empty()) message += "\n" + reason;
+  std::string message = oldPath + "\r\r" + LocalizedString(BrowseFolderTexts::RenameFailed);
+  if (!reason.empty()) message += "\r" + reason;
   ShowMsgBox(message, mtWarning, {mbOK});
   return false;
 }
@@ -316,12 +316,12 @@ bool TDirTreeView::DeleteSelectedFolder() {
   QTreeWidgetItem* node = currentItem();
   if (FReadonly || !node || !node->parent()) return false;
   const std::string path = NodePath(node);
-  if (ShowMsgBox(path + "\n\n" + LocalizedString(BrowseFolderTexts::TrashPrompt), mtConfirmation,
+  if (ShowMsgBox(path + "\r\r" + LocalizedString(BrowseFolderTexts::TrashPrompt), mtConfirmation,
                  {mbYes, mbNo}) != mrYes)
     return false;
   std::string error;
   if (!MoveFolderToTrash(path, error)) {
-    ShowMsgBox(path + "\n\n" + LocalizedString(BrowseFolderTexts::TrashFailed) + "\n" + error,
+    ShowMsgBox(path + "\r\r" + LocalizedString(BrowseFolderTexts::TrashFailed) + "\r" + error,
                mtWarning, {mbOK});
     return false;
   }

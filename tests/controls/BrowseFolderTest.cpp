@@ -85,27 +85,27 @@ TEST_F(BrowseFolderTest, ConfirmationChecksEveryOption) {
     std::string Message;   // the one box shown, empty for none
     std::string MustExist = "";
   } cases[] = {
-      {"invalid name", 0, "bad?name", {}, "", base + "bad?name\n\nThis folder name is not valid."},
+      {"invalid name", 0, "bad?name", {}, "", base + "bad?name\r\rThis folder name is not valid."},
       {"relative below selection", bfPathMustExist, "new", {}, base + "new/", ""},
       {"parent missing",
        bfPathMustExist,
        "missing/new",
        {},
        "",
-       base + "missing\n\nThe path does not exist. Make sure that the correct path is given."},
+       base + "missing\r\rThe path does not exist. Make sure that the correct path is given."},
       {"folder missing",
        bfDirMustExist,
        "missing",
        {},
        "",
-       base + "missing\n\nThis folder cannot be found. Make sure that the correct path and folder "
+       base + "missing\r\rThis folder cannot be found. Make sure that the correct path and folder "
               "name are given."},
       {"both, folder missing",
        bfPathMustExist | bfDirMustExist,
        "missing",
        {},
        "",
-       base + "missing\n\nThis folder cannot be found. Make sure that the correct path and folder "
+       base + "missing\r\rThis folder cannot be found. Make sure that the correct path and folder "
               "name are given."},
       {"folder there", bfDirMustExist, "inner", {}, base + "inner/", ""},
       {"empty field takes the tree", bfDirMustExist, "", {}, base, ""},
@@ -120,20 +120,20 @@ TEST_F(BrowseFolderTest, ConfirmationChecksEveryOption) {
        "make/deep",
        {mrYes},
        base + "make/deep/",
-       base + "make/deep\n\nThis folder does not exist. Do you want to create it?",
+       base + "make/deep\r\rThis folder does not exist. Do you want to create it?",
        base + "make/deep"},
       {"create answered no",
        bfCreatePrompt,
        "nope",
        {mrNo},
        "",
-       base + "nope\n\nThis folder does not exist. Do you want to create it?"},
+       base + "nope\r\rThis folder does not exist. Do you want to create it?"},
       {"read-only refused",
        bfNoReadOnlyReturn,
        Disk + "/ro",
        {},
        "",
-       Disk + "/ro\n\nThis folder is read-only. Please use a different name."},
+       Disk + "/ro\r\rThis folder is read-only. Please use a different name."},
       {"writable accepted", bfNoReadOnlyReturn, "inner", {}, base + "inner/", ""},
       {"missing folder not checked for read-only",
        bfNoReadOnlyReturn,
@@ -185,7 +185,7 @@ TEST_F(BrowseFolderTest, FolderThatCannotBeCreatedKeepsTheDialogOpen) {
   ASSERT_EQ(boxes.Shown().size(), 2u);
   EXPECT_EQ(boxes.Shown()[1].Type, mtWarning);
   EXPECT_EQ(
-      boxes.Shown()[1].Message.rfind(Disk + "/afile/sub\n\nThis folder could not be created.", 0),
+      boxes.Shown()[1].Message.rfind(Disk + "/afile/sub\r\rThis folder could not be created.", 0),
       0u);
 }
 
@@ -200,6 +200,19 @@ TEST_F(BrowseFolderTest, StartFolderThatIsGoneOpensOnItsNearestParent) {
   EXPECT_EQ(shown, Disk + "/have/");
   EXPECT_EQ(selected, Disk + "/have/");
   EXPECT_EQ(dialog.Folder, Disk + "/have/gone/deeper/");  // cancelled: unchanged
+}
+
+TEST_F(BrowseFolderTest, FolderOnARemovableDriveKeepsTheDrivesName) {
+  const int disk = Sim.AddDisk(1440 * 1024);
+  fs::create_directories(Sim.DiskFolder(disk) + "charts");
+  Sim.InsertDisk(disk);
+  TBrowseFolderDialog dialog;
+  dialog.Folder = Temp / "usb/charts";
+  EXPECT_TRUE(Run(dialog, [&](TFormBrowseFolder& form) {
+    EXPECT_EQ(form.DirTreeView()->SelectedPath(), Temp / "usb/charts/");
+    QTest::mouseClick(form.ButtonOK(), Qt::LeftButton);
+  }));
+  EXPECT_EQ(dialog.Folder, Temp / "usb/charts/");
 }
 
 TEST_F(BrowseFolderTest, OpenDialogChoosesInTheTreeAndShowsItsTexts) {
@@ -393,7 +406,7 @@ TEST_F(BrowseFolderTest, RenamingInPlaceRenamesTheFolderOrRestoresTheLabel) {
   EXPECT_TRUE(fs::is_directory(Disk + "/renamed/child"));
   ASSERT_EQ(boxes.Shown().size(), 1u);
   EXPECT_EQ(
-      boxes.Shown()[0].Message.rfind(Disk + "/renamed/\n\nThis folder could not be renamed.", 0),
+      boxes.Shown()[0].Message.rfind(Disk + "/renamed/\r\rThis folder could not be renamed.", 0),
       0u);
 
   tree.SetReadonly(true);
@@ -419,7 +432,7 @@ TEST_F(BrowseFolderTest, DeleteKeyMovesTheFolderToTheTrash) {
   QTest::keyClick(&tree, Qt::Key_Delete);
   ASSERT_EQ(boxes.Shown().size(), 2u);
   EXPECT_EQ(boxes.Shown()[1].Message,
-            Disk + "/doomed folder/\n\nDo you want to move this folder to the trash?");
+            Disk + "/doomed folder/\r\rDo you want to move this folder to the trash?");
   EXPECT_FALSE(fs::exists(Disk + "/doomed folder"));
   const std::string trash = Temp / "xdg/Trash/";
   EXPECT_EQ(ReadFileBytes(trash + "files/doomed folder/inside/chart.bmp").size(), 6u);
