@@ -3,8 +3,10 @@
 // and peer processes started on 127.0.0.1 and stopped by their PID.
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -84,6 +86,12 @@ class TPeerProcess {
     FPid = ::fork();
     if (FPid == 0) {
       ::setpgid(0, 0);
+      // Peers die with the test and keep its output pipes free, so a test
+      // that fails hard leaves nothing running and nothing waiting.
+      ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+      const int devNull = ::open("/dev/null", O_RDWR);
+      ::dup2(devNull, 0);
+      ::dup2(devNull, 2);
       ::dup2(pipeFd[1], 1);
       ::close(pipeFd[0]);
       if (!Cwd.empty() && ::chdir(Cwd.c_str()) != 0) ::_exit(126);
