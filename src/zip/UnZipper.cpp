@@ -52,6 +52,10 @@ bool TUnZipper::EntrySelected(int Index) const {
 
 void TUnZipper::ProcessMessages() {
   if (DoProcessMessages) ZipProcessMessages();
+  if (FCancel) {
+    FCancel = false;
+    ZipFail(ZipText::UserAborted);
+  }
 }
 
 void TUnZipper::RequestDisk(int DiskNumber, std::string& FileName) {

@@ -75,12 +75,18 @@ class TUnZipper {
   int ExtractSelected();
   int ExtractAll();
   int ExtractToStream(TStream* Stream, const std::string& EntryName);
+  // Asks the running operation (from an event or a pumped GUI event) to stop
+  // at its next block; it then ends with "User Aborted Operation" and leaves
+  // no partly written file.
+  void Cancel() { FCancel = true; }
 
  protected:
   // Opens the archive's disks (the stream or ZipName) afresh.
   std::unique_ptr<TZipDiskSet> OpenDisks();
   void RequestDisk(int DiskNumber, std::string& FileName);
+  // Lets pending GUI events run and ends the operation if it was cancelled.
   void ProcessMessages();
+  void StartOperation() { FCancel = false; }
   // Reads the directory of the archive on Disks into FEntries.
   void ReadDirectoryFrom(TZipDiskSet& Disks);
   // Index of the entry whose name matches (blanks around Name ignored), or -1.
@@ -97,6 +103,7 @@ class TUnZipper {
   std::vector<TZipEntry> FEntries;
   TZipEndRecord FEnd;
   bool FDirectoryRead = false;
+  bool FCancel = false;
 
  private:
   int Extract(bool Selection);

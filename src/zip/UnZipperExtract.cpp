@@ -203,6 +203,7 @@ std::unique_ptr<TZipDiskSet> TUnZipper::OpenForExtraction() {
 }
 
 int TUnZipper::Extract(bool Selection) {
+  StartOperation();
   auto disks = OpenForExtraction();
   std::vector<int> wanted;
   uint64_t total = 0;

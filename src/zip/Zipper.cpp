@@ -154,6 +154,7 @@ void TZipper::CopyEntry(TZipDiskSet& Disks, int Index, TZipWriteTarget& Target,
 
 int TZipper::WriteArchive(TZipWriteTarget& Target, const std::vector<int>& Kept,
                           std::vector<TNewItem>& Items) {
+  StartOperation();
   std::vector<TZipCentralEntry> central;
   if (!Kept.empty()) {
     auto disks = OpenForExtraction();

@@ -282,6 +282,42 @@ TEST_F(UnZipper, StreamEntriesAreStoredReplacedAndReadBack) {
   }
 }
 
+// Cancelled from a progress event, extraction stops without a partial file
+// and packing leaves the archive as it was.
+TEST_F(UnZipper, CancelEndsWithUserAbortedAndLosesNothing) {
+  WriteFileBytes(FWork / "big.bin", ChartLikeBytes(1 << 20, 5));
+  TZipper packer;
+  packer.SetZipName(FWork / "big.zip");
+  packer.FilesList = {FWork / "big.bin"};
+  ASSERT_EQ(packer.CreateArchive(), 1);
+  const std::vector<uint8_t> before = ReadFileBytes(FArchive);
+  for (bool writing : {false, true}) {
+    SCOPED_TRACE(writing);
+    TZipper zipper;
+    zipper.SetZipName(writing ? FArchive : FWork / "big.zip");
+    zipper.SetDestDir(FDest.Path());
+    zipper.DoAll = true;
+    zipper.FilesList = {FWork / "big.bin"};
+    zipper.OnFilePercentDone = [&](int Percent) {
+      if (Percent > 0 && Percent < 100) zipper.Cancel();
+    };
+    try {
+      writing ? zipper.CreateArchive() : zipper.ExtractAll();
+      ADD_FAILURE() << "no error";
+    } catch (const EZipError& e) {
+      EXPECT_EQ(e.Message(), "User Aborted Operation");
+    }
+    EXPECT_FALSE(std::filesystem::exists(FDest / "big.bin"));
+    EXPECT_EQ(ReadFileBytes(FArchive), before);
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(FWork.Path())) files += e.exists();
+    EXPECT_EQ(files, 6) << "no temporary file stays behind";
+    int destFiles = 0;
+    for (const auto& e : std::filesystem::directory_iterator(FDest.Path())) destFiles += e.exists();
+    EXPECT_EQ(destFiles, 0);
+  }
+}
+
 // A stream that fails half way: the archive it was to go into stays as it was.
 class TFailingStream : public TMemoryStream {
  public:
