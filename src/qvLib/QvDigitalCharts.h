@@ -175,7 +175,8 @@ class TBaZBitmap : public TBitmap {
   void WriteBackRow();
   void LoadRow();
 
-  std::vector<uint8_t> FRow;  // the 24-bit row buffer
+  std::vector<uint8_t> FRow;      // the 24-bit row buffer
+  std::vector<uint8_t> FIndexes;  // one row as palette indexes, while loading
   bool FDirty = false;
   int64_t FCurrentRow = -1;
   uint32_t FRowByteCount = 0;
@@ -246,8 +247,9 @@ using TBaZIndexList = std::map<std::string, TBaZIndexEntry, TCaseInsensitiveLess
 using TBaZIndexFilter = std::function<bool(const std::string& Name, bool& Applies)>;
 
 // Clears List and reads the records of Stream into it under their chart
-// names; records whose code has no name are skipped, and so are those the
-// filter refuses (no filter: all, Applies false).
+// names; records whose code has no name, or a name that does not parse back
+// to a code, are skipped, and so are those the filter refuses (no filter:
+// all, Applies false).
 void ReadBaZIndex(TStream& Stream, TBaZIndexList& List, const TBaZIndexFilter& Filter = {});
 // Writes (name, entry) pairs in order as records; a name that is no chart
 // name raises EZRNError.

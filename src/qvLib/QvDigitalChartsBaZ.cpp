@@ -171,6 +171,10 @@ void ReadBaZIndex(TStream& Stream, TBaZIndexList& List, const TBaZIndexFilter& F
   for (const TBaZIndexRecord& record : ReadBaZIndexRecords(Stream)) {
     std::string name;
     if (!ChartCodeToName(record.Code, name)) continue;
+    // A code whose name does not parse back (set or sheet numbers out of
+    // range) could never be written back as a record: leave it out.
+    uint32_t canonical = 0;
+    if (!ChartNameToCode(name, canonical)) continue;
     bool applies = false;
     if (Filter && !Filter(name, applies)) continue;
     List.emplace(name, TBaZIndexEntry{record.Date, record.Value, applies});

@@ -56,15 +56,20 @@ void TBaZBitmap::LoadRow() {
     std::memcpy(FRow.data(), ScanLine(row), FRowByteCount);
     return;
   }
-  std::vector<uint8_t> indexes(static_cast<size_t>(Width()));
-  ExpandRow(row, indexes.data());
+  // Blue, green, red of every index; indexes beyond the palette are black.
+  uint8_t colours[256][3] = {};
   const std::vector<TRGB>& palette = Palette();
+  for (size_t i = 0; i < palette.size() && i < 256; ++i) {
+    colours[i][0] = palette[i].Blue;
+    colours[i][1] = palette[i].Green;
+    colours[i][2] = palette[i].Red;
+  }
+  FIndexes.resize(static_cast<size_t>(Width()));
+  ExpandRow(row, FIndexes.data());
   uint8_t* out = FRow.data();
-  for (uint8_t index : indexes) {
-    const TRGB c = index < palette.size() ? palette[index] : TRGB{};
-    *out++ = c.Blue;
-    *out++ = c.Green;
-    *out++ = c.Red;
+  for (uint8_t index : FIndexes) {
+    std::memcpy(out, colours[index], 3);
+    out += 3;
   }
 }
 

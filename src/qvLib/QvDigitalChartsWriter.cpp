@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "FileTimes.h"
@@ -48,8 +49,10 @@ void BuildHeader(uint8_t* H, const TBitmap& Bitmap, uint32_t FileSize) {
 // A hidden file beside Target that the finished bitmap is renamed from.
 std::string CreateTemporaryBeside(const std::string& Target) {
   const std::filesystem::path target(Target);
-  std::string pattern =
-      (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::string name = ".";
+  name += target.filename().string();
+  name += ".XXXXXX";
+  std::string pattern = (target.parent_path() / name).string();
   const int fd = ::mkstemp(pattern.data());
   if (fd < 0) throw EStreamError("Cannot create file " + Target);
   ::fchmod(fd, 0644);
@@ -127,32 +130,43 @@ std::string UpdateStampText(double UpdateDate) {
 }
 
 void EncodeRLE8Row(const uint8_t* Row, size_t Count, std::vector<uint8_t>& Out) {
+  // At most two bytes per input byte: room for all of it first, then cut.
+  const size_t start = Out.size();
+  Out.resize(start + 2 * Count + 2);
+  uint8_t* o = Out.data() + start;
   size_t i = 0;
   const size_t last = Count - 1;
   while (i < Count) {
     if (i == last) {
-      Out.insert(Out.end(), {1, Row[i]});
-      return;
+      *o++ = 1;
+      *o++ = Row[i];
+      break;
     }
     if (Row[i + 1] == Row[i]) {
       if (i + 1 == last) {
         // Two equal bytes that end a row are two single runs.
-        Out.insert(Out.end(), {1, Row[i]});
+        *o++ = 1;
+        *o++ = Row[i];
         ++i;
         continue;
       }
       size_t j = i + 1;
       while (j < Count && Row[j] == Row[i] && j - i < 255) ++j;
-      Out.insert(Out.end(), {uint8_t(j - i), Row[i]});
+      *o++ = uint8_t(j - i);
+      *o++ = Row[i];
       i = j;
       continue;
     }
     if (i + 1 == last) {
-      Out.insert(Out.end(), {1, Row[i], 1, Row[i + 1]});
-      return;
+      *o++ = 1;
+      *o++ = Row[i];
+      *o++ = 1;
+      *o++ = Row[i + 1];
+      break;
     }
     if (Row[i + 2] == Row[i + 1]) {
-      Out.insert(Out.end(), {1, Row[i]});
+      *o++ = 1;
+      *o++ = Row[i];
       ++i;
       continue;
     }
@@ -161,12 +175,14 @@ void EncodeRLE8Row(const uint8_t* Row, size_t Count, std::vector<uint8_t>& Out) 
     size_t j = i + 2;
     while (j < Count && Row[j] != Row[j - 1] && j - i < 255) ++j;
     const size_t n = j - i;
-    Out.push_back(0);
-    Out.push_back(uint8_t(n));
-    Out.insert(Out.end(), Row + i, Row + j);
-    if (n & 1) Out.push_back(0);
+    *o++ = 0;
+    *o++ = uint8_t(n);
+    std::memcpy(o, Row + i, n);
+    o += n;
+    if (n & 1) *o++ = 0;
     i = j;
   }
+  Out.resize(size_t(o - Out.data()));
 }
 
 void WriteBitmapFile(const std::string& FileName, const TBitmap& Bitmap) {

@@ -315,6 +315,8 @@ TEST(BaZIndex, RecordsAndNameKeyedList) {
   WriteBaZIndexRecord(idx, {3, 0x00010600, 300});  // duplicate: the first stays
   WriteBaZIndexRecord(idx, {4, 0x03000000, 400});  // no name
   WriteBaZIndexRecord(idx, {5, 0x01010700, 500});  // refused by the filter
+  WriteBaZIndexRecord(idx, {6, 0x00960100, 600});  // set 150: "1815001" parses no more
+  WriteBaZIndexRecord(idx, {7, 0x00010000, 700});  // sheet 0: "180100" neither
   idx.SetPosition(0);
   TBaZIndexList list;
   list["stale"] = {};
