@@ -1,5 +1,7 @@
 #include "QvLanguage.h"
 
+#include "QvRegistry.h"
+
 namespace {
 
 // Indexes 1 to 8 as bits 1 to 8.
@@ -144,6 +146,19 @@ TLanguageChoice DecideStartupLanguage(TLanguageSet Available, uint8_t DefaultLan
   choice.StoreName = true;
   choice.Name = LanguageName(language);
   return choice;
+}
+
+bool ChooseStartupLanguage(uint8_t DefaultLanguage, const TLanguageDialog& Dialog) {
+  static const char* const subKey = "International";
+  static const char* const valueName = "Language";
+  const TLanguageChoice choice = DecideStartupLanguage(
+      AvailableLanguages(), DefaultLanguage,
+      [](const std::string& Default) { return RegReadString(rkUser, subKey, valueName, Default); },
+      Dialog);
+  if (!choice.Accepted) return false;
+  SelectLanguage(choice.Language);
+  if (choice.StoreName) RegWriteString(rkUser, subKey, valueName, LanguageName(LibraryLanguage()));
+  return true;
 }
 
 // The captions of message boxes and dialogs. Only the offered languages

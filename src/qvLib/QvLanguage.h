@@ -106,3 +106,10 @@ struct TLanguageChoice {
 TLanguageChoice DecideStartupLanguage(TLanguageSet Available, uint8_t DefaultLanguage,
                                       const TLanguageNameReader& ReadStoredName,
                                       const TLanguageDialog& Dialog);
+
+// The start-up choice against the settings: reads "Language" under
+// "International" of the user's program key, shows the dialog when needed,
+// selects the language and writes its canonical name back. Returns false
+// when the user cancelled the dialog (the program then ends). Registry write
+// failures raise ERegistryException.
+bool ChooseStartupLanguage(uint8_t DefaultLanguage, const TLanguageDialog& Dialog);

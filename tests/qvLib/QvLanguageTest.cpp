@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "QvRegistry.h"
+#include "TempDir.h"
+
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
@@ -266,6 +270,77 @@ TEST_F(QvLanguageTest, DialogButtonsInTheChosenLanguage) {
   EXPECT_EQ(LocalizedString(LibraryTexts::ButtonOK, LanguageGerman), "OK");
   EXPECT_EQ(LocalizedString(LibraryTexts::ButtonCancel, LanguageGerman), "Abbrechen");
   EXPECT_EQ(LibraryLanguage(), LanguageEnglish);  // untouched by the lookups
+}
+
+// The choice against real settings hives in a folder of the test's own.
+class StartupSettingsTest : public QvLanguageTest {
+ protected:
+  void SetUp() override {
+    QvLanguageTest::SetUp();
+    const char* home = std::getenv("ZARNAVIS_HOME");
+    if (home != nullptr) FSavedHome = home;
+    ::setenv("ZARNAVIS_HOME", FHome.Path().c_str(), 1);
+    SetRegistryKeyNames("ZRN", "2003");
+    SetAvailableLanguages(ProgramLanguages);
+  }
+  void TearDown() override {
+    if (FSavedHome) {
+      ::setenv("ZARNAVIS_HOME", FSavedHome->c_str(), 1);
+    } else {
+      ::unsetenv("ZARNAVIS_HOME");
+    }
+    QvLanguageTest::TearDown();
+  }
+  static std::string Stored() { return RegReadString(rkUser, "International", "Language", "-"); }
+
+  TempDir FHome;
+  std::optional<std::string> FSavedHome;
+  int FDialogs = 0;
+  TLanguageDialog Dialog(bool Answer, uint8_t Pick) {
+    return [this, Answer, Pick](TLanguageSet, uint8_t& Language) {
+      ++FDialogs;
+      if (Answer) Language = Pick;
+      return Answer;
+    };
+  }
+};
+
+TEST_F(StartupSettingsTest, FirstRunStoresEnglishWithoutAsking) {
+  ASSERT_EQ(Stored(), "-");
+  EXPECT_TRUE(ChooseStartupLanguage(LanguageEnglish, Dialog(true, LanguageGerman)));
+  EXPECT_EQ(FDialogs, 0);
+  EXPECT_EQ(LibraryLanguage(), LanguageEnglish);
+  EXPECT_EQ(Stored(), "English");
+}
+
+TEST_F(StartupSettingsTest, StoredNameIsWrittenBackInItsCanonicalForm) {
+  RegWriteString(rkUser, "International", "Language", "GERMAN");
+  EXPECT_TRUE(ChooseStartupLanguage(LanguageEnglish, Dialog(false, 0)));
+  EXPECT_EQ(LibraryLanguage(), LanguageGerman);
+  EXPECT_EQ(Stored(), "German");
+}
+
+TEST_F(StartupSettingsTest, UnofferedLanguageAsksAndStoresTheAnswer) {
+  RegWriteString(rkUser, "International", "Language", "french");
+  EXPECT_TRUE(ChooseStartupLanguage(LanguageEnglish, Dialog(true, LanguageDutch)));
+  EXPECT_EQ(FDialogs, 1);
+  EXPECT_EQ(LibraryLanguage(), LanguageDutch);
+  EXPECT_EQ(Stored(), "Dutch");
+}
+
+TEST_F(StartupSettingsTest, CancelledDialogChangesNothing) {
+  RegWriteString(rkUser, "International", "Language", "french");
+  SelectLanguage(LanguageGerman);
+  EXPECT_FALSE(ChooseStartupLanguage(LanguageEnglish, Dialog(false, 0)));
+  EXPECT_EQ(LibraryLanguage(), LanguageGerman);
+  EXPECT_EQ(Stored(), "french");
+}
+
+TEST_F(StartupSettingsTest, SingleLanguageLeavesTheSettingsAlone) {
+  SetAvailableLanguages(LanguageBit(LanguageEnglish));
+  EXPECT_TRUE(ChooseStartupLanguage(LanguageEnglish, Dialog(true, LanguageGerman)));
+  EXPECT_EQ(Stored(), "-");
+  EXPECT_EQ(FDialogs, 0);
 }
 
 }  // namespace
