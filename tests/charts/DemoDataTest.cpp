@@ -24,7 +24,8 @@ class DemoData : public ::testing::Test {
   static void SetUpTestSuite() {
     Dir = new TempDir;
     std::string out;
-    ASSERT_EQ(RunCommand(ToolPath() + " demo " + Dir->Path() + " --scale 0.05 --seed 7", &out), 0) << out;
+    ASSERT_EQ(RunCommand(ToolPath() + " demo " + Dir->Path() + " --scale 0.05 --seed 7", &out), 0)
+        << out;
   }
   static void TearDownTestSuite() {
     delete Dir;
@@ -135,14 +136,16 @@ TEST_F(DemoData, IndexAndUpdateArchive) {
       // The index date is the update's own date.
       TMemoryStream data;
       std::string out;
-      ASSERT_EQ(RunCommand("unzip -p " + update + " Data > " + Dir->Path() + "/data.bin", &out), 0) << out;
+      ASSERT_EQ(RunCommand("unzip -p " + update + " Data > " + Dir->Path() + "/data.bin", &out), 0)
+          << out;
       data.LoadFromFile(Dir->Path() + "/data.bin");
       EXPECT_EQ(DateTimeToFileDate(ReadBaZHeader(data).Date), r.Date) << name;
     }
     EXPECT_GE(files, 1) << name;
   }
   std::string listing;
-  ASSERT_EQ(RunCommand("unzip -Z1 " + Dir->Path() + "/Updates/Updates.BaZ", &listing), 0) << listing;
+  ASSERT_EQ(RunCommand("unzip -Z1 " + Dir->Path() + "/Updates/Updates.BaZ", &listing), 0)
+      << listing;
   std::set<std::string> listed;
   for (size_t pos = 0, nl; (nl = listing.find('\n', pos)) != std::string::npos; pos = nl + 1)
     listed.insert(listing.substr(pos, nl - pos));
@@ -172,7 +175,9 @@ TEST_F(DemoData, UpdatedAndConvertedBitmapsMatchAnIndependentComputation) {
     const std::string out = work / (name + "_" + DpiText(resolution) + "_2003.bmp");
     std::string text;
     ASSERT_EQ(
-        RunCommand(ToolPath() + " chart update " + chart + " " + e.path().string() + " " + out, &text), 0)
+        RunCommand(ToolPath() + " chart update " + chart + " " + e.path().string() + " " + out,
+                   &text),
+        0)
         << text;
     TBitmap image;
     {
@@ -211,6 +216,30 @@ TEST_F(DemoData, SameSeedSameBytes) {
   ASSERT_EQ(RunCommand(ToolPath() + " demo " + other.Path() + " --scale 0.05 --seed 8"), 0);
   EXPECT_NE(ReadFileBytes(Dir->Path() + "/Charts/1801_240.zra"),
             ReadFileBytes(other / "Charts/1801_240.zra"));
+}
+
+TEST_F(DemoData, InfoCommand) {
+  std::string out;
+  ASSERT_EQ(RunCommand(ToolPath() + " chart info " + Dir->Path() + "/Charts/1812_120.zra", &out),
+            0);
+  EXPECT_EQ(out.rfind("magic: ZRA2\nname: 1812: Waddenzee (Oostblad) en aangrenzende Noordzeekust\n"
+                      "edition: 2003\ncharts: ",
+                      0),
+            0u)
+      << out;
+  EXPECT_NE(out.find("entry: 181201.zrn\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("entry: 1812_120.chi\n"), std::string::npos) << out;
+  TempDir work;
+  const std::string chart = ExtractChart("181201", 0, work.Path());
+  FileSetDate(chart, EncodeFileDate(2003, 3, 4, 12, 0, 0));
+  ASSERT_EQ(RunCommand(ToolPath() + " chart info " + chart, &out), 0);
+  TBitmap image;
+  int32_t edition = 0, date = 0;
+  TZRNFile file(chart, fmOpenRead, edition, date);
+  file.ReadBitmap(image);
+  EXPECT_EQ(out, "code: 000C0100\nname: 181201\nedition: 2003\ndate: 2003-03-04 12:00:00\nwidth: " +
+                     std::to_string(image.Width()) + "\nheight: " + std::to_string(image.Height()) +
+                     "\nbits: " + std::to_string(image.BitsPerPixel()) + "\n");
 }
 
 TEST(ZrnToolCommands, FailuresGoToStandardErrorWithStatus) {
