@@ -110,6 +110,7 @@ class TUnZipper {
   bool Wanted(int Index, bool Selection) const;
   bool ExtractOne(TZipDiskSet& Disks, int Index);
   std::string TargetName(const TZipEntry& Entry) const;
+  std::string DestPath(const std::string& Relative) const;
   bool MayReplace(const std::string& Target, int Index);
   void CheckEntryRanges();
   bool CanWalkDisks(TZipDiskSet& Disks);

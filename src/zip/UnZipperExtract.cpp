@@ -52,9 +52,8 @@ uint32_t TUnZipper::DecodeEntryTo(TZipDiskSet& Disks, int Index,
                                   const std::function<void(uint64_t Done)>& Progress) {
   const TZipEntry& entry = FEntries[static_cast<size_t>(Index)];
   const TZipCentralEntry& h = entry.Header;
-  TStream& first = Disks.Disk(h.DiskStart);
-  if (int64_t(h.LocalOffset) + ZipLocalHeaderSize > first.GetSize() && h.DiskStart == FEnd.ThisDisk)
-    ZipFail(ZipText::SeekError);
+  // A header beyond the end of its disk: the directory points nowhere.
+  if (int64_t(h.LocalOffset) > Disks.Disk(h.DiskStart).GetSize()) ZipFail(ZipText::SeekError);
   TZipSpanReader reader(Disks, h.DiskStart, h.LocalOffset, FEnd.ThisDisk);
   const int64_t dataStart = LocalDataOffset(reader, entry);
   if (dataStart + int64_t(h.CompressedSize) > FEntryLimit[static_cast<size_t>(Index)])
@@ -68,24 +67,37 @@ uint32_t TUnZipper::DecodeEntryTo(TZipDiskSet& Disks, int Index,
   return output.Crc();
 }
 
+namespace {
+
+// The stored folders and name, with every part that could climb out of
+// DestDir dropped ("", ".", "..", drive prefixes).
+std::string SafeRelativePath(const std::string& Stored) {
+  std::string path, part;
+  for (size_t i = 0; i <= Stored.size(); ++i) {
+    if (i == Stored.size() || Stored[i] == '/' || Stored[i] == '\\') {
+      if (!part.empty() && part != "." && part != ".." && part.find(':') == std::string::npos)
+        path += (path.empty() ? "" : "/") + part;
+      part.clear();
+    } else {
+      part += Stored[i];
+    }
+  }
+  return path;
+}
+
+}  // namespace
+
+std::string TUnZipper::DestPath(const std::string& Relative) const {
+  return (FDestDir.empty() ? std::string(".") : FDestDir) + "/" + Relative;
+}
+
 std::string TUnZipper::TargetName(const TZipEntry& Entry) const {
   std::string relative = Entry.FileName;
   if (RecreateDirs) {
-    // Stored folders, with every part that could climb out of DestDir dropped.
-    std::string path, part;
-    const std::string& stored = Entry.Header.StoredName;
-    for (size_t i = 0; i <= stored.size(); ++i) {
-      if (i == stored.size() || stored[i] == '/' || stored[i] == '\\') {
-        if (!part.empty() && part != "." && part != ".." && part.find(':') == std::string::npos)
-          path += (path.empty() ? "" : "/") + part;
-        part.clear();
-      } else {
-        part += stored[i];
-      }
-    }
+    const std::string path = SafeRelativePath(Entry.Header.StoredName);
     if (!path.empty() && LastNameOf(path) == Entry.FileName) relative = path;
   }
-  return (FDestDir.empty() ? std::string(".") : FDestDir) + "/" + relative;
+  return DestPath(relative);
 }
 
 void TUnZipper::Skipping(const std::string& FileName, const std::string& Reason) {
@@ -121,7 +133,8 @@ bool TUnZipper::ExtractOne(TZipDiskSet& Disks, int Index) {
   const TZipCentralEntry& h = entry.Header;
   if (h.IsDirectory()) {
     // Folders are no files: with RecreateDirs they are made, never counted.
-    if (RecreateDirs && !entry.FileName.empty()) MakeFolders(TargetName(entry));
+    const std::string folder = SafeRelativePath(h.StoredName);
+    if (RecreateDirs && !folder.empty()) MakeFolders(DestPath(folder));
     return false;
   }
   if (entry.FileName.empty()) {

@@ -161,7 +161,7 @@ TEST_F(Malformed, UnsafeNamesLandInsideDestDirOrAreSkipped) {
   EXPECT_EQ(PathsBelow(FSandbox.Path()),
             (std::vector<std::string>{"dest", "dest/a", "dest/a/evil4.txt", "dest/evil1.txt",
                                       "dest/evil2.txt", "dest/evil3.txt", "dest/evil4.txt",
-                                      "dest/tmp", "dest/tmp/evil2.txt"}));
+                                      "dest/folder", "dest/tmp", "dest/tmp/evil2.txt"}));
   EXPECT_EQ(ReadFileBytes(Dest() + "/evil4.txt"), std::vector<uint8_t>{'4'});
 }
 
