@@ -161,11 +161,32 @@ TEST_F(FtpClientTest, ProgressAbortEndsTransferWithError) {
             FSession.Trace.end());
 }
 
+TEST_F(FtpClientTest, ExceptionInHandlerAbortsTheSession) {
+  auto& c = FSession.Client;
+  std::string caught;
+  c.OnBgException = [&](TCustomFtpCli*, const std::exception& E, bool& CanClose) {
+    caught = E.what();
+    EXPECT_TRUE(CanClose);
+  };
+  FSession.Extra = [&](TFtpRequest Rq, uint16_t) {
+    if (Rq == ftpTypeSetAsync) throw std::runtime_error("listing line not understood");
+  };
+  ASSERT_EQ(FSession.Run([&] { c.ConnectAsync(); }), 0);
+  ASSERT_EQ(FSession.Run([&] { c.TypeSetAsync(); }), 0);
+  EXPECT_EQ(caught, "listing line not understood");
+  EXPECT_FALSE(c.Connected());
+  EXPECT_EQ(c.State(), ftpsReady);
+}
+
 TEST(FtpClientErrors, RefusedAndUnknownHost) {
   TestApp();
   TFtpTestSession refused;
   refused.Setup("127.0.0.1", std::to_string(FreePort()));
-  EXPECT_EQ(refused.Run([&] { refused.Client.ConnectAsync(); }), 10061);
+  EXPECT_EQ(refused.Run([&] {
+    refused.Client.ConnectAsync();
+    EXPECT_TRUE(refused.Done.empty());  // reported only after the call returned
+  }),
+            10061);
   EXPECT_EQ(refused.Client.ErrorMessage(), "500 Connection refused (Winsock error #10061)");
   EXPECT_EQ(refused.Client.StatusCode(), 500);
   EXPECT_FALSE(refused.Client.Connected());
