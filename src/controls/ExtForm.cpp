@@ -1,8 +1,10 @@
 #include "ExtForm.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 
 #include "HTMLHelper.h"
 
@@ -63,4 +65,9 @@ const QImage& MainWindowSmallPicture() {
 
 void SetMainWindowSmallPicture(const QImage& picture) {
   SmallPicture() = picture.copy();
+}
+
+void CentreOnScreen(QWidget& window) {
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    window.move(screen->geometry().center() - QPoint(window.width() / 2, window.height() / 2));
 }

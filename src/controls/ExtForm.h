@@ -27,6 +27,9 @@ class TExtForm : public QDialog {
   bool FHasWindowPicture = false;
 };
 
+// Places a top-level window in the middle of the primary screen.
+void CentreOnScreen(QWidget& window);
+
 // The small picture of the main window, which the wizards take as their
 // window picture.
 const QImage& MainWindowSmallPicture();

@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <map>
 
+#include "ExtForm.h"
 #include "HTMLHelper.h"
 
 namespace {
@@ -133,11 +134,7 @@ TMsgBoxDialog::TMsgBoxDialog(const std::string& caption, const std::string& mess
   }
   if (def >= 0) Button(static_cast<TMsgDlgBtn>(def))->setFocus();
 
-  // Centred on the screen.
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect g = screen->geometry();
-    move(g.center() - QPoint(FLayout.ClientWidth / 2, FLayout.ClientHeight / 2));
-  }
+  CentreOnScreen(*this);
 }
 
 QPushButton* TMsgBoxDialog::Button(TMsgDlgBtn b) const {

@@ -357,7 +357,7 @@ def main():
     for lang in LANGUAGES:
         flag_icon(lang).save(os.path.join(out, "flag32_%s.png" % lang))
     for lang in ("english", "dutch", "german"):
-        framed(flag(lang, 24, 16)).save(os.path.join(out, "flag_%s.png" % lang))
+        framed(flag(lang, 20, 14)).save(os.path.join(out, "flag_%s.png" % lang))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,91 @@
+// The program itself, started as a process.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <cstdlib>
+
+#include "TempDir.h"
+
+namespace {
+
+QString Program() {
+  const char* build = std::getenv("ZARNAVIS_BUILD_DIR");
+  return QString::fromLocal8Bit(build ? build : ".") + "/src/launcher/zarnavis";
+}
+
+struct TRun {
+  int exitCode = -1;
+  std::string out;
+};
+
+TRun RunProgram(const QStringList& args, const QProcessEnvironment& env) {
+  QProcess p;
+  p.setProcessEnvironment(env);
+  p.start(Program(), args);
+  TRun r;
+  if (!p.waitForFinished(60000)) {
+    p.kill();
+    p.waitForFinished();
+    return r;
+  }
+  r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+  r.out = p.readAllStandardOutput().toStdString();
+  return r;
+}
+
+std::string ReadText(const std::string& path) {
+  QFile f(QString::fromStdString(path));
+  return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+}
+
+}  // namespace
+
+TEST(Program, VersionSwitchNeedsNoDisplayAndPrintsThePackedVersion) {
+  TempDir settings;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  env.remove("QT_QPA_PLATFORM");
+  env.insert("ZARNAVIS_HOME", QString::fromStdString(settings.Path()));
+  for (const char* sw : {"-d", "-D"}) {
+    const TRun r = RunProgram({sw, "ignored"}, env);
+    EXPECT_EQ(r.exitCode, 33947648 & 0xFF) << sw;
+    EXPECT_EQ(r.out, "33947648\n") << sw;
+  }
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(settings / "user.reg")));
+}
+
+TEST(Program, HelpAndVersion) {
+  const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  const TRun help = RunProgram({"--help"}, env);
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("-d"), std::string::npos);
+  const TRun version = RunProgram({"--version"}, env);
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_NE(version.out.find("2.6.0.0"), std::string::npos);
+}
+
+TEST(Program, SwitchAsSecondParameterStartsNormallyAndStoresTheSettings) {
+  TempDir settings, shots;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("ZARNAVIS_HOME", QString::fromStdString(settings.Path()));
+  const std::string shot = shots / "main.png";
+  env.insert("ZARNAVIS_SCREENSHOT", QString::fromStdString(shot));
+  env.insert("ZARNAVIS_SCREENSHOT_DELAY", "200");
+  const TRun r = RunProgram({"x", "-d"}, env);
+  EXPECT_EQ(r.exitCode, 0);
+  const QImage image(QString::fromStdString(shot));
+  EXPECT_EQ(image.size(), QSize(592, 423));
+  // First run: English chosen without a dialog and kept by the main window.
+  const std::string user = ReadText(settings / "user.reg");
+  EXPECT_NE(user.find("\"Language\"=\"English\""), std::string::npos) << user;
+  const std::string machine = ReadText(settings / "system.reg");
+  for (const char* value :
+       {"\"BaZ Index size 120\"=dword:00000000", "\"BaZ Index 120\"=dword:00000000",
+        "\"BaZ Index size 240\"=", "\"BaZ Index 240\"=", "\"ZRN Folder\"=", "\"Charts Folder\"=",
+        "\"BaZ Folder\"="})
+    EXPECT_NE(machine.find(value), std::string::npos) << value;
+}

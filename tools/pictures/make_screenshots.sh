@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Takes the screenshots in docs/screenshots: the main window in each language
+# and the language dialog that a stored language the program does not offer
+# brings up. Needs a built zarnavis (build/dev) and xvfb-run; run it after
+# scripts/demo, which places the program on the demo CD.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+program=$root/build/dev/demo/cd/zarnavis
+out=$root/docs/screenshots
+mkdir -p "$out"
+export ASAN_OPTIONS=detect_leaks=0
+
+settings_with_language() {
+  local dir
+  dir=$(mktemp -d)
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Quorvel\\ZRN\\2003\\International]\r\n"Language"="%s"\r\n' "$1" >"$dir/user.reg"
+  echo "$dir"
+}
+
+for lang in English Dutch German; do
+  dir=$(settings_with_language "$lang")
+  ZARNAVIS_HOME=$dir ZARNAVIS_SCREENSHOT=$out/launcher-${lang,,}.png ZARNAVIS_SCREENSHOT_DELAY=1500 \
+    xvfb-run -a -s "-screen 0 1024x768x24" "$program" 2>/dev/null
+  rm -rf "$dir"
+done
+
+# The language dialog stays open until answered: grab the screen around it.
+dir=$(settings_with_language French)
+ZARNAVIS_HOME=$dir xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  "$1" 2>/dev/null & pid=$!
+  sleep 2
+  import -window root -crop 402x280+311+244 "$2"
+  kill $pid' _ "$program" "$out/language-dialog.png"
+rm -rf "$dir"
+ls -l "$out"
