@@ -327,9 +327,9 @@ TEST_F(MainWindowTest, EveryCaptionFitsItsButtonInEveryLanguage) {
   for (auto click : {&TFormMain::ButtonEnglishClick, &TFormMain::ButtonDutchClick,
                      &TFormMain::ButtonGermanClick}) {
     (form.*click)();
-    for (TBitBtn* b : {form.ButtonKoppix, form.ButtonInstall, form.ButtonBaZ, form.ButtonLegend,
-                       form.ButtonHelp, form.ButtonExit, form.ButtonDutch, form.ButtonEnglish,
-                       form.ButtonGerman}) {
+    for (TBitBtn* b :
+         {form.ButtonKoppix, form.ButtonInstall, form.ButtonBaZ, form.ButtonLegend, form.ButtonHelp,
+          form.ButtonExit, form.ButtonDutch, form.ButtonEnglish, form.ButtonGerman}) {
       QString shown = b->text();
       shown.remove('&');
       EXPECT_LE(b->TextLeft() + b->fontMetrics().horizontalAdvance(shown), b->width() - 2)
