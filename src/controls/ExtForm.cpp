@@ -71,3 +71,10 @@ void CentreOnScreen(QWidget& window) {
   if (QScreen* screen = QGuiApplication::primaryScreen())
     window.move(screen->geometry().center() - QPoint(window.width() / 2, window.height() / 2));
 }
+
+QString ShownText(const std::string& text) {
+  QString shown = QString::fromStdString(text);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return shown;
+}

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QImage>
 #include <functional>
+#include <string>
 
 class TExtForm : public QDialog {
   Q_OBJECT
@@ -26,6 +27,10 @@ class TExtForm : public QDialog {
   QImage FWindowPicture;
   bool FHasWindowPicture = false;
 };
+
+// A text of the program as a control shows it: the program's texts break
+// lines with a single carriage return.
+QString ShownText(const std::string& text);
 
 // Places a top-level window in the middle of the primary screen.
 void CentreOnScreen(QWidget& window);

@@ -19,14 +19,6 @@ QString Q(const std::string& s) {
   return QString::fromStdString(s);
 }
 
-// The program's texts break lines with a single carriage return.
-QString ShownText(const std::string& s) {
-  QString text = Q(s);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return text;
-}
-
 // X of the layout: the average width of the 52 letters A-Z and a-z.
 int AverageLetterWidth(const QFontMetrics& fm) {
   static const QString letters =

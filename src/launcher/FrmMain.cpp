@@ -225,7 +225,7 @@ void TFormMain::ApplyLanguage() {
   ButtonInstall->setText(Q(GetText(47)));
   ButtonLegend->setText(Q(GetText(49)));
   ButtonKoppix->setText(Q(GetText(45)));
-  LabelReproduction->setText(Q(GetText(51)).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+  LabelReproduction->setText(ShownText(GetText(51)));
   if (CurrentLanguage >= 1 && CurrentLanguage <= 3)
     ButtonHelp->setEnabled(QFileInfo::exists(Q(HelpFile())));
 }

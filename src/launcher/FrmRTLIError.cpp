@@ -153,11 +153,11 @@ void TFormRTLIError::PrepareReport(const TExceptionInfo& error, const std::strin
   VersionLabel->adjustSize();
 
   const QRect measured = LabelMsg->fontMetrics().boundingRect(
-      QRect(0, 0, kMessageWidth, 0), Qt::TextWordWrap | Qt::AlignLeft, Q(error.Message));
+      QRect(0, 0, kMessageWidth, 0), Qt::TextWordWrap | Qt::AlignLeft, ShownText(error.Message));
   const int h = measured.height();
   for (QPushButton* b : {ButtonDetails, ButtonOk, ButtonSave}) b->move(b->x(), h + 85);
   setFixedSize(kDesignWidth, h + ButtonOk->height() + kHeightExtra);
-  LabelMsg->setText(Q(error.Message));
+  LabelMsg->setText(ShownText(error.Message));
   LabelMsg->setGeometry(kMessageLeft, kMessageTop, kMessageWidth, h);
 
   setWindowTitle(Q(LocalizedString(LibraryTexts::CaptionError)));

@@ -48,6 +48,11 @@ TEST_F(LauncherTest, ReportGrowsWithTheMessageAndDetailsToggleBack) {
   for (QPushButton* b : {form.ButtonOk, form.ButtonSave, form.ButtonDetails})
     EXPECT_EQ(b->y() - oneLineTop, 2 * lineHeight);
   EXPECT_EQ(form.ButtonOk->y(), form.LabelMsg->height() + 85);
+  // The program's own line breaks (single carriage returns) count as lines.
+  const int threeLines = form.height();
+  form.PrepareReport({"ERegistryException", "Error opening registry key.\r\r\"HKEY\""}, "", "v");
+  EXPECT_EQ(form.height(), threeLines);
+  form.PrepareReport({"EOSError", "First line.\nSecond line.\nThird line."}, "", "v");
   EXPECT_EQ(form.height(), form.LabelMsg->height() + 25 + 95);
 
   const int before = form.height();
