@@ -5,6 +5,7 @@
 
 #ifdef ZARNAVIS_HAVE_INSTALL_WIZARD
 #include "FrmInstall.h"
+#include "NavProgram.h"
 #endif
 #ifdef ZARNAVIS_HAVE_UPDATE_WIZARD
 #include "FrmBazUpdate.h"
