@@ -7,7 +7,6 @@
 #include "ExtForm.h"
 #include "MsgBox.h"
 #include "ProgInfo.h"
-#include "QvRegistry.h"
 
 namespace {
 
@@ -119,19 +118,5 @@ bool ExecuteLanguageDialog(TLanguageSet available, uint8_t& language) {
   form.Preselect(language);
   if (ExecModal(form) != mrOk || form.Language() == 0) return false;
   language = form.Language();
-  return true;
-}
-
-bool ChooseStartupLanguage(uint8_t defaultLanguage) {
-  static const std::string kSubKey = "International", kName = "Language";
-  const TLanguageChoice choice = DecideStartupLanguage(
-      AvailableLanguages(), defaultLanguage,
-      [](const std::string& def) { return RegReadString(rkUser, kSubKey, kName, def); },
-      [](TLanguageSet available, uint8_t& language) {
-        return ExecuteLanguageDialog(available, language);
-      });
-  if (!choice.Accepted) return false;
-  SelectLanguage(choice.Language);
-  if (choice.StoreName) RegWriteString(rkUser, kSubKey, kName, LanguageName(LibraryLanguage()));
   return true;
 }

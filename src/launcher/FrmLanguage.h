@@ -44,8 +44,3 @@ bool ExecuteLanguageDialog(TLanguageSet available, uint8_t& language);
 
 // The flag of a library language (1 to 8), 32 x 32.
 QIcon LanguageFlag(uint8_t language);
-
-// The choice of the language at start-up: reads the stored language, shows
-// the dialog when it is not offered, selects the language and stores its
-// canonical name. False when the user cancelled the dialog.
-bool ChooseStartupLanguage(uint8_t defaultLanguage);

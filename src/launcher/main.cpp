@@ -60,7 +60,7 @@ int Run(int argc, char** argv, const std::vector<std::string>& parameters) {
   TProgInfoEnvironment env;
   env.Parameters = parameters;
   env.ExecutablePath = QCoreApplication::applicationFilePath().toStdString();
-  env.ChooseLanguage = [] { return ChooseStartupLanguage(LanguageEnglish); };
+  env.ChooseLanguage = [] { return ChooseStartupLanguage(LanguageEnglish, ExecuteLanguageDialog); };
   int exitCode = 0;
   try {
     if (!InitProgInfo(Params(), env, exitCode)) {

@@ -38,7 +38,7 @@ DialogState Inspect(TFormLanguage& form) {
 }  // namespace
 
 TEST_F(LauncherTest, FirstRunChoosesEnglishWithoutDialog) {
-  EXPECT_TRUE(ChooseStartupLanguage(1));
+  EXPECT_TRUE(ChooseStartupLanguage(1, ExecuteLanguageDialog));
   EXPECT_EQ(FDialogs, 0);
   EXPECT_EQ(LibraryLanguage(), 1);
   EXPECT_EQ(StoredLanguage(), "English");
@@ -58,7 +58,7 @@ TEST_F(LauncherTest, StoredNamesInAnyCaseAreAcceptedAndWrittenCanonically) {
   };
   for (const Row& r : rows) {
     RegWriteString(rkUser, "International", "Language", r.stored);
-    EXPECT_TRUE(ChooseStartupLanguage(1)) << r.stored;
+    EXPECT_TRUE(ChooseStartupLanguage(1, ExecuteLanguageDialog)) << r.stored;
     EXPECT_EQ(LibraryLanguage(), r.language) << r.stored;
     EXPECT_EQ(StoredLanguage(), r.written);
   }
@@ -74,7 +74,7 @@ TEST_F(LauncherTest, LanguageNotOfferedShowsTheDialogAndCancelEnds) {
     if (form) state = Inspect(*form);
     return static_cast<int>(mrCancel);
   });
-  EXPECT_FALSE(ChooseStartupLanguage(1));
+  EXPECT_FALSE(ChooseStartupLanguage(1, ExecuteLanguageDialog));
   EXPECT_TRUE(state.shown);
   EXPECT_EQ(state.selectedCount, 0);
   EXPECT_FALSE(state.okEnabled);
@@ -97,7 +97,7 @@ TEST_F(LauncherTest, ChoosingDeutschInTheDialogSelectsAndStoresGerman) {
     form->ButtonOK->click();
     return form->result();
   });
-  EXPECT_TRUE(ChooseStartupLanguage(1));
+  EXPECT_TRUE(ChooseStartupLanguage(1, ExecuteLanguageDialog));
   EXPECT_EQ(afterSelect.cancel, "Abbrechen");
   EXPECT_EQ(afterSelect.ok, "OK");
   EXPECT_TRUE(afterSelect.okEnabled);
@@ -129,7 +129,7 @@ TEST_F(LauncherTest, LanguageDialogLayoutAndSelectionFollowsTheList) {
 TEST_F(LauncherTest, SingleOfferedLanguageNeitherReadsNorWrites) {
   SetAvailableLanguages(2);  // English only
   RegWriteString(rkUser, "International", "Language", "Dutch");
-  EXPECT_TRUE(ChooseStartupLanguage(1));
+  EXPECT_TRUE(ChooseStartupLanguage(1, ExecuteLanguageDialog));
   EXPECT_EQ(LibraryLanguage(), 1);
   EXPECT_EQ(StoredLanguage(), "Dutch");
   EXPECT_EQ(FDialogs, 0);
