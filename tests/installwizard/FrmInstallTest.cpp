@@ -13,6 +13,7 @@
 #include "FrmReplace.h"
 #include "InstallTestData.h"
 #include "MsgBoxHook.h"
+#include "NavProgram.h"
 #include "ProgressBarEx.h"
 #include "SimulatedVolumes.h"
 
@@ -306,6 +307,105 @@ TEST_F(FrmInstallTest, InstallsThroughTheWizardEndToEnd) {
   EXPECT_EQ(CheckInstalled("NNZK_1014", 240), "ok\n");
   EXPECT_EQ(RegReadString(rkMachine, "ChartSets\\NNZK Noordzee", "240", ""), FDest);
   EXPECT_TRUE(FReports.empty());
+}
+
+// Index records (value, chart code, date) read back from the settings.
+std::vector<uint32_t> IndexCodes(const char* Dpi) {
+  std::vector<uint32_t> codes;
+  if (RegReadIntegerDef(rkMachine, "", std::string("BaZ Index size ") + Dpi, 0) <= 0) return codes;
+  const std::vector<uint8_t> bytes =
+      RegReadBinaryData(rkMachine, "", std::string("BaZ Index ") + Dpi);
+  for (size_t at = 0; at + 12 <= bytes.size(); at += 12)
+    codes.push_back(uint32_t(bytes[at + 4]) | uint32_t(bytes[at + 5]) << 8 |
+                    uint32_t(bytes[at + 6]) << 16 | uint32_t(bytes[at + 7]) << 24);
+  return codes;
+}
+
+// The demo CD of our own tool, every set at both resolutions but one.
+TEST_F(FrmInstallTest, InstallsTheDemoCd) {
+  const std::string zrntool = std::string(std::getenv("ZARNAVIS_BUILD_DIR")) + "/tools/zrntool";
+  if (!FileExists(zrntool)) GTEST_SKIP() << "zrntool is not built";
+  const std::string demo = FTemp / "demo";
+  const TCommandResult made = RunCommand(Quote(zrntool) + " demo " + Quote(demo) + " --scale 0.05");
+  ASSERT_EQ(made.Status, 0) << made.Output;
+  const std::vector<uint8_t> index = ReadFileBytes(demo + "/pub/baz/2003/baz.idx");
+  ASSERT_FALSE(index.empty());
+  for (const char* dpi : {"120", "240"}) {
+    RegWriteBinary(rkMachine, "", std::string("BaZ Index ") + dpi, int(index.size()), index.data());
+    RegWriteInteger(rkMachine, "", std::string("BaZ Index size ") + dpi, int(index.size()));
+  }
+  const std::vector<uint32_t> before = IndexCodes("240");
+  SetModalHook([&](QDialog& Dialog) -> int {
+    auto& form = dynamic_cast<TFormInstall&>(Dialog);
+    form.show();
+    form.EditSource->setText(QString::fromStdString(demo + "/Charts/"));
+    Click(form.ButtonNext);
+    Click(form.ButtonNext);
+    // 1801 stays at 120 dpi only.
+    EXPECT_EQ(form.ChartSets()[0]->Code, "1801");
+    ClickList(form, 0, 283);
+    Click(form.ButtonNext);
+    Click(form.ButtonNext);
+    return form.result();
+  });
+  std::string source = "", dest = FDest;
+  ASSERT_TRUE(ExecuteInstallWizard(source, dest));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(
+      Messages()[0].rfind("The following chartsets have been installed:\r\r120 dpi:\r - 1801", 0),
+      0u);
+  EXPECT_TRUE(FReports.empty());
+
+  // Every chart at 120 dpi; at 240 dpi every chart but those of 1801.
+  const TCommandResult at120 =
+      RunCommand("/usr/bin/python3 " + Script("check_demo_install.py") + " " +
+                 Quote(demo + "/Charts") + " " + Quote(FDest) + " 120");
+  EXPECT_EQ(at120.Output.rfind("ok ", 0), 0u) << at120.Output;
+  for (const auto& entry : std::filesystem::directory_iterator(FDest)) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_FALSE(name.rfind("1801", 0) == 0 && name.find("_240_") != std::string::npos) << name;
+  }
+  std::filesystem::remove(demo + "/Charts/1801_240.zra");
+  const TCommandResult at240 =
+      RunCommand("/usr/bin/python3 " + Script("check_demo_install.py") + " " +
+                 Quote(demo + "/Charts") + " " + Quote(FDest) + " 240");
+  EXPECT_EQ(at240.Output.rfind("ok ", 0), 0u) << at240.Output;
+
+  // Registry: one folder per installed pair, and the automatic-import list.
+  const auto sets = FindChartSets(demo + "/Charts", FDest);
+  int pairs = 0;
+  for (const auto& set : sets) {
+    for (int res = 0; res < 2; ++res) {
+      const bool installed = (set->Resolutions >> res & 1) && !(set->Code == "1801" && res == 1);
+      pairs += installed;
+      EXPECT_EQ(RegReadString(rkMachine, "ChartSets\\" + set->Name, DpiText(res), ""),
+                installed ? FDest : "")
+          << set->Name << " " << DpiText(res);
+    }
+  }
+  EXPECT_EQ(RegReadValueNames(TRegRoot::CurrentUser, NavAutoImportKey).size(), size_t(pairs));
+
+  // Each index keeps, in order, exactly the records of charts whose set was
+  // not installed at its resolution (1801 at 240 dpi, 1810 at 120 dpi, ...).
+  const auto setOf = [](uint32_t Code) {
+    std::string name;
+    return ChartCodeToName(Code, name) ? name.substr(0, 4) : std::string();
+  };
+  for (int res = 0; res < 2; ++res) {
+    std::vector<uint32_t> kept;
+    for (uint32_t code : before) {
+      bool installed = false;
+      for (const auto& set : sets) {
+        installed |= set->Code == setOf(code) && (set->Resolutions >> res & 1) &&
+                     !(set->Code == "1801" && res == 1);
+      }
+      if (!installed) kept.push_back(code);
+    }
+    EXPECT_LT(kept.size(), before.size());
+    EXPECT_EQ(IndexCodes(DpiText(res)), kept) << DpiText(res);
+  }
+  const std::vector<uint32_t> left240 = IndexCodes("240");
+  EXPECT_NE(std::find(left240.begin(), left240.end(), 0x00010100u), left240.end());
 }
 
 TEST_F(FrmInstallTest, OnePairHidesTheOverallProgressAndCancelKeepsFolders) {

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Installing one chart set side by side with Info-ZIP, in the same run on the
+# same data: zrninstall of one full-size demo set at 240 dpi (unpack, convert
+# every chart to an RLE8 bitmap with its stamp, register) against
+# unzip -o of the same archive payload into a folder. Prints both times (best
+# of RUNS), their ratio, and the peak memory of each.
+# Usage: bench/install_compare.sh [BUILD_DIR] [RUNS] [SCALE] [SET]
+# BUILD_DIR defaults to the release build (cmake --preset release; cmake
+# --build --preset release --target zrntool zrninstall).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/release}
+runs=${2:-3}
+scale=${3:-1}
+set_code=${4:-1801}
+zrntool=$build/tools/zrntool
+zrninstall=$build/src/installwizard/zrninstall
+for t in "$zrntool" "$zrninstall"; do
+  [ -x "$t" ] || { echo "not built: $t" >&2; exit 2; }
+done
+work=$(mktemp -d "${TMPDIR:-/tmp}/install-bench-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export ZARNAVIS_HOME=$work/home
+mkdir -p "$ZARNAVIS_HOME"
+
+"$zrntool" demo "$work/demo" --scale "$scale" >/dev/null
+archive=$work/demo/Charts/${set_code}_240.zra
+[ -f "$archive" ] || { echo "no archive $archive" >&2; exit 2; }
+mkdir -p "$work/cd"
+cp "$archive" "$work/cd/"
+# The zip archive inside the .zra file, complemented back: unzip's payload.
+/usr/bin/python3 - "$archive" "$work/payload.zip" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+n = max(struct.unpack_from("<i", data, 4)[0], 0)
+open(sys.argv[2], "wb").write(bytes(b ^ 0xFF for b in data[24 + n:]))
+PY
+
+run_install() { rm -rf "$work/dest"; mkdir "$work/dest"; "$zrninstall" --dpi 240 "$work/cd" "$work/dest"; }
+run_unzip() { rm -rf "$work/out"; mkdir "$work/out"; unzip -o -q "$work/payload.zip" -d "$work/out"; }
+
+best() {  # best wall time in seconds of running "$@" $runs times
+  local best_t=""
+  for _ in $(seq "$runs"); do
+    local s e
+    s=$(date +%s.%N)
+    "$@" >/dev/null
+    e=$(date +%s.%N)
+    best_t=$(echo "$s $e ${best_t:-999999}" | awk '{t=$2-$1; print (t<$3)?t:$3}')
+  done
+  echo "$best_t"
+}
+peak_kb() {  # peak resident memory in KB of one run of "$@"
+  /usr/bin/time -f %M -o "$work/mem" "$@" >/dev/null
+  cat "$work/mem"
+}
+
+payload_mb=$(du -m "$work/payload.zip" | cut -f1)
+charts=$(unzip -Z1 "$work/payload.zip" | grep -c '\.zrn$' || true)
+t_install=$(best run_install)
+t_unzip=$(best run_unzip)
+rm -rf "$work/dest" "$work/out"; mkdir "$work/dest" "$work/out"
+m_install=$(peak_kb "$zrninstall" --dpi 240 "$work/cd" "$work/dest")
+m_unzip=$(peak_kb unzip -o -q "$work/payload.zip" -d "$work/out")
+unpacked_mb=$(du -m "$work/out" | cut -f1)
+installed_mb=$(du -m "$work/dest" | cut -f1)
+
+echo "set ${set_code} at 240 dpi, scale ${scale}: ${charts} charts, payload ${payload_mb} MB," \
+  "unzipped ${unpacked_mb} MB, installed ${installed_mb} MB"
+printf "zrninstall  %8.3f s  peak %7d KB\n" "$t_install" "$m_install"
+printf "unzip -o    %8.3f s  peak %7d KB\n" "$t_unzip" "$m_unzip"
+echo "$t_install $t_unzip" | awk '{printf "ratio zrninstall/unzip: %.2f (target at most 3)\n", $1/$2}'
