@@ -69,9 +69,11 @@ QString FlowText(int Id) {
 
 }  // namespace
 
-TFormInstall::TFormInstall(const std::string& Source, const std::string& Dest, QWidget* Parent)
+TFormInstall::TFormInstall(const std::string& Source, const std::string& Dest,
+                           const QImage& Picture, QWidget* Parent)
     : TExtForm(Parent) {
   setFixedSize(ClientWidth, ClientHeight);
+  if (!Picture.isNull()) SetWindowPicture(Picture);
   QFont form = font();
   form.setPixelSize(11);
   setFont(form);
@@ -206,8 +208,8 @@ void TFormInstall::closeEvent(QCloseEvent* Event) {
   TExtForm::closeEvent(Event);
 }
 
-bool ExecuteInstallWizard(std::string& Source, std::string& Dest) {
-  TFormInstall form(Source, Dest);
+bool ExecuteInstallWizard(std::string& Source, std::string& Dest, const QImage& Picture) {
+  TFormInstall form(Source, Dest, Picture);
   if (ExecModal(form) != QDialog::Accepted) return false;
   Source = form.EditSource->text().toStdString();
   Dest = form.EditDest->text().toStdString();

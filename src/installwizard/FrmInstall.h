@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "BrowseFolder.h"
 #include "ChartInstaller.h"
 #include "ExtForm.h"
 #include "QvDigitalCharts.h"
@@ -21,7 +22,9 @@ class TProgressBarEx;
 class TFormInstall : public TExtForm {
   Q_OBJECT
  public:
-  TFormInstall(const std::string& Source, const std::string& Dest, QWidget* Parent = nullptr);
+  // Picture: the main window's small picture, drawn in the window's corner.
+  TFormInstall(const std::string& Source, const std::string& Dest, const QImage& Picture = QImage(),
+               QWidget* Parent = nullptr);
   ~TFormInstall() override;
 
   void ShowPage(bool License, bool Folders, bool Summary, bool Charts);
@@ -89,8 +92,9 @@ class TFormInstall : public TExtForm {
   void ButtonNextClick();
   void ListViewChartsMouseDown(QPoint Position);
   void ListViewChartsMouseUp(QPoint Position);
-  bool BrowseFolder(int TitleId, bool MustExist, QLineEdit* Edit);
+  void BrowseFolder(int TitleId, TBrowseDirOptions Options, QLineEdit* Edit);
 
+  TBrowseFolderDialog FBrowseFolderDialog;
   TChartSetsList FChartSets;
   std::string FDestFolder;
   int FSelectedCount = 0;
@@ -102,4 +106,4 @@ class TFormInstall : public TExtForm {
 };
 
 // Shows the wizard modally; on OK hands the two folders back and returns true.
-bool ExecuteInstallWizard(std::string& Source, std::string& Dest);
+bool ExecuteInstallWizard(std::string& Source, std::string& Dest, const QImage& Picture = QImage());

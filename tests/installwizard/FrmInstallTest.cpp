@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "AppNotify.h"
+#include "BrowseFolderForm.h"
 #include "ChartListView.h"
 #include "FrmInstall.h"
 #include "FrmReplace.h"
@@ -85,6 +86,10 @@ TEST_F(FrmInstallTest, PagesAndButtons) {
   EXPECT_EQ(form->size(), QSize(482, 393));
   EXPECT_TRUE(form->PanelLicense->isVisible());
   EXPECT_FALSE(form->ButtonPrev->isEnabled());
+  EXPECT_FALSE(form->HasWindowPicture());
+  QImage picture(24, 16, QImage::Format_RGB32);
+  picture.fill(Qt::blue);
+  EXPECT_TRUE(TFormInstall("", "", picture).HasWindowPicture());
   EXPECT_EQ(form->ButtonNext->text(), "&Next >");
   EXPECT_EQ(form->ButtonPrev->text(), "< &Back");
   EXPECT_EQ(form->PanelLicense->geometry(), QRect(40, 20, 390, 320));
@@ -150,6 +155,42 @@ TEST_F(FrmInstallTest, FolderChecksWarnAndStay) {
     }
   }
   EXPECT_TRUE(DirectoryExists(missing));
+}
+
+TEST_F(FrmInstallTest, BrowseButtonsUseTheFolderDialog) {
+  struct Row {
+    const char* name;
+    bool source;
+    std::string typed;  // into the dialog's folder field; empty: Cancel
+    std::string title, result;
+  };
+  const std::string fresh = FTemp / "fresh";
+  const Row rows[] = {
+      {"source chosen", true, FSource, "Original folder", FSource},
+      {"source cancelled", true, "", "Original folder", "/start/"},
+      {"source must exist", true, fresh, "Original folder", "/start/"},
+      {"dest may be new", false, fresh, "Install folder", fresh + "/"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    FRecorder.reset();
+    FRecorder = std::make_unique<TMsgBoxRecorder>();
+    std::string title;
+    SetModalHook([&](QDialog& Dialog) -> int {
+      auto& browse = dynamic_cast<TFormBrowseFolder&>(Dialog);
+      title = browse.windowTitle().toStdString();
+      if (r.typed.empty()) return QDialog::Rejected;
+      browse.EditFolderName()->setText(QString::fromStdString(r.typed));
+      browse.ButtonOKClick();
+      return browse.result();
+    });
+    auto form = NewForm("/start/", "/start/");
+    Click(form->ButtonNext);
+    Click(r.source ? form->ButtonBrowseSource : form->ButtonBrowseDest);
+    EXPECT_EQ(title, r.title);
+    QLineEdit* edit = r.source ? form->EditSource : form->EditDest;
+    EXPECT_EQ(edit->text().toStdString(), r.result);
+  }
 }
 
 TEST_F(FrmInstallTest, WrongEditionIsNotListed) {
