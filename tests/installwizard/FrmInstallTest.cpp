@@ -193,6 +193,19 @@ TEST_F(FrmInstallTest, BrowseButtonsUseTheFolderDialog) {
   }
 }
 
+TEST_F(FrmInstallTest, InvalidArchiveHeaderReachesTheReportAndNextComesBack) {
+  MakeSets(TwoSetsSpec);
+  WriteFileText(FSource + "1805_120.zra", "ZRA1 not an archive");
+  auto form = NewForm(FSource, FDest);
+  Click(form->ButtonNext);
+  Click(form->ButtonNext);
+  ASSERT_EQ(FReports.size(), 1u);
+  EXPECT_EQ(FReports[0].Message, "LoadZRAFileHeader: This is not a valid .zra file.");
+  EXPECT_TRUE(form->PanelPaths->isVisible());
+  EXPECT_TRUE(form->ButtonNext->isEnabled());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(FrmInstallTest, WrongEditionIsNotListed) {
   MakeSets(R"({"sets":[
     {"prefix":"1801","name":"1801 Old","edition":2002,"charts":["180101"],"width":40,"height":30},
