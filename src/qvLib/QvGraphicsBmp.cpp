@@ -115,9 +115,10 @@ class TRleDecoder {
     while (FPos < FSize && FY < FHeader.Height) {
       const uint8_t count = Next();
       const uint8_t value = Next();
-      if (count > 0) {
-        for (int i = 0; i < count; ++i)
-          Put(four ? uint8_t((i & 1) ? (value & 0x0F) : (value >> 4)) : value);
+      if (count > 0 && !four) {
+        Fill(count, value);
+      } else if (count > 0) {
+        for (int i = 0; i < count; ++i) Put(uint8_t((i & 1) ? (value & 0x0F) : (value >> 4)));
       } else if (value == 0) {
         FX = 0;
         ++FY;
@@ -139,6 +140,14 @@ class TRleDecoder {
   }
   void Absolute(int Count, bool Four) {
     const int bytes = Four ? (Count + 1) / 2 : Count;
+    if (!Four) {
+      if (FPos + size_t(bytes) > FSize) Invalid("run-length data cut short");
+      if (uint8_t* dst = Visible(Count)) std::memcpy(dst, FData + FPos, VisibleCount(Count));
+      FPos += size_t(bytes);
+      FX += Count;
+      if (bytes & 1) Next();
+      return;
+    }
     for (int i = 0; i < bytes; ++i) {
       const uint8_t b = Next();
       if (Four) {
@@ -149,6 +158,21 @@ class TRleDecoder {
       }
     }
     if (bytes & 1) Next();  // runs are padded to a 16-bit boundary
+  }
+  // 8-bit rows: the part of Count pixels from the cursor that lies inside
+  // the image, written in one go.
+  size_t VisibleCount(int Count) const {
+    if (FY >= FHeader.Height || FX >= FHeader.Width) return 0;
+    return size_t(std::min<int64_t>(Count, FHeader.Width - FX));
+  }
+  uint8_t* Visible(int Count) {
+    if (VisibleCount(Count) == 0) return nullptr;
+    const int32_t row = int32_t(FHeader.TopDown ? FY : FHeader.Height - 1 - FY);
+    return FBitmap.ScanLine(row) + FX;
+  }
+  void Fill(int Count, uint8_t Index) {
+    if (uint8_t* dst = Visible(Count)) std::memset(dst, Index, VisibleCount(Count));
+    FX += Count;
   }
   void Put(uint8_t Index) {
     if (FX < FHeader.Width && FY < FHeader.Height) {
