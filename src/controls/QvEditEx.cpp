@@ -63,8 +63,14 @@ void TCustomEditEx::SetBorderStyle(TBorderStyle Value) {
 void TCustomEditEx::SetCharCase(TEditCharCase Value) {
   if (Value == FCharCase) return;
   FCharCase = Value;
-  delete validator();
-  setValidator(Value == TEditCharCase::ecNormal ? nullptr : new TCharCaseValidator(Value, this));
+  // Only the edit's own case validator is replaced; one set by a caller stays.
+  if (validator() == FCaseValidator) setValidator(nullptr);
+  delete FCaseValidator;
+  FCaseValidator = nullptr;
+  if (Value != TEditCharCase::ecNormal) {
+    FCaseValidator = new TCharCaseValidator(Value, this);
+    setValidator(FCaseValidator);
+  }
   // The text already there takes the new case as well.
   const bool modified = isModified();
   SetText(text());

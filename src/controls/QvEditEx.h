@@ -6,7 +6,9 @@
 // its canonical form when the user leaves the control.
 
 #include <QLineEdit>
+#include <QPointer>
 #include <QString>
+#include <QValidator>
 #include <cstdint>
 #include <optional>
 
@@ -70,6 +72,7 @@ class TCustomEditEx : public QLineEdit {
   bool FHideSelection = true;
   int FMaxLength = 0;
   bool FOEMConvert = false;
+  QPointer<QValidator> FCaseValidator;
 };
 
 enum class TNumberEditType {

@@ -458,4 +458,40 @@ TEST_F(BrowseFolderTest, DeleteKeyDoesNothingInAReadOnlyTree) {
   EXPECT_TRUE(fs::is_directory(Disk + "/kept"));
 }
 
+// The simulated volumes plus a network share among the drives.
+class TVolumesWithShare : public TSimulatedVolumes {
+ public:
+  TVolumesWithShare(const std::string& Root, std::string Share)
+      : TSimulatedVolumes(Root), FShare(std::move(Share)) {}
+  std::vector<TVolumeInfo> BrowserDrives() override {
+    std::vector<TVolumeInfo> drives = TSimulatedVolumes::BrowserDrives();
+    drives.push_back({FShare, "server:/export", "nfs4", false});
+    return drives;
+  }
+
+ private:
+  std::string FShare;
+};
+
+TEST(DirTreeViewNetworkTest, NetworkDrivesOnlyWhenAllowedAndRefreshFallsBackToTheFirstDrive) {
+  TestApp();
+  TempDir temp;
+  fs::create_directories(temp / "disk/have");
+  fs::create_directories(temp / "share/docs");
+  TVolumesWithShare volumes(temp.Path(), temp / "share/");
+  volumes.AddFixed(temp / "disk", 1 << 20);
+  TScopedVolumes use(volumes);
+  TDirTreeView tree;
+  tree.ReadDrives();
+  ASSERT_EQ(tree.topLevelItemCount(), 2);
+  ASSERT_TRUE(tree.SelectPath(temp / "disk/have"));
+  ASSERT_TRUE(tree.SelectPath(temp / "share/docs"));
+  tree.AllowNetwork = false;
+  tree.Refresh();
+  ASSERT_EQ(tree.topLevelItemCount(), 1);
+  EXPECT_EQ(tree.NodeOf(temp / "share"), nullptr);
+  // The share is gone: the last folder chosen on the first drive is selected.
+  EXPECT_EQ(tree.SelectedPath(), temp / "disk/have/");
+}
+
 }  // namespace

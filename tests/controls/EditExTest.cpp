@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QIntValidator>
 #include <QTest>
 #include <QVBoxLayout>
 #include <memory>
@@ -44,6 +45,17 @@ TEST_F(EditExTest, CharCaseConvertsTypedAndSetText) {
   EXPECT_EQ(Edit->Text(), "abc");
   Edit->SetText("XyZ");
   EXPECT_EQ(Edit->Text(), "xyz");
+}
+
+TEST_F(EditExTest, CharCaseLeavesACallersValidatorAlone) {
+  QIntValidator digits(0, 999);
+  Edit->setValidator(&digits);
+  Edit->SetCharCase(TEditCharCase::ecUpperCase);
+  Edit->SetCharCase(TEditCharCase::ecNormal);
+  EXPECT_EQ(Edit->validator(), nullptr);  // replaced by the case validator, which is gone
+  Edit->setValidator(&digits);
+  Edit->SetCharCase(TEditCharCase::ecNormal);
+  EXPECT_EQ(Edit->validator(), &digits);
 }
 
 TEST_F(EditExTest, MaxLengthLimitsTypingAndZeroMeansNoLimit) {
