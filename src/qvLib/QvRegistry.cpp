@@ -97,7 +97,17 @@ bool IsBinaryType(uint32_t Type) {
          Type != rdtMultiString && Type != rdtQWord;
 }
 
+// The hive text has no way to write a line break or other control
+// character in a key or value name; such a name would spoil the file.
+bool IsStorableName(const std::string& Name) {
+  for (char c : Name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+  return true;
+}
+
 void WriteValue(TRegRoot Root, const std::string& Key, TRegValue Value) {
+  if (!IsStorableName(Key)) Raise(SRegOpenKeyError, FullName(Root, Key));
+  if (!IsStorableName(Value.Name)) Raise(SRegOpenKeyError, FullName(Root, Key));
   try {
     SettingsHive(Root).Update([&](THive& Hive) { Hive.CreateKey(Key).Set(Value); });
   } catch (const EHiveError& e) {

@@ -151,6 +151,15 @@ TEST_F(QvRegistry, BinaryReadsRefuseOtherTypesAndShortBuffers) {
             Quoted("Registry value has a different type.", kMachineKey + "\\BaZ Index 120"));
 }
 
+TEST_F(QvRegistry, NamesTheTextCannotHoldAreRefused) {
+  RegWriteString(rkUser, "", "Kept", "yes");
+  EXPECT_EQ(ErrorOf([] { RegWriteString(rkUser, "Bad\nKey", "v", "x"); }),
+            Quoted("Error opening registry key.", kUserKey + "\\Bad\nKey"));
+  EXPECT_EQ(ErrorOf([] { RegWriteInteger(rkUser, "", "line\rbreak", 1); }),
+            Quoted("Error opening registry key.", kUserKey));
+  EXPECT_EQ(RegReadString(rkUser, "", "Kept", ""), "yes");
+}
+
 TEST_F(QvRegistry, TheHiveIsTextAPersonCanRead) {
   RegWriteString(rkUser, "International", "Language", "English");
   EXPECT_EQ(HiveText("user.reg"),
