@@ -271,6 +271,9 @@ std::string UpdateStampText(double UpdateDate);
 void WriteBitmapFile(const std::string& FileName, const TBitmap& Bitmap);
 // Appends one row encoded as RLE8 pieces (without the end-of-line mark).
 void EncodeRLE8Row(const uint8_t* Row, size_t Count, std::vector<uint8_t>& Out);
+// The same into Out, which has room for 2 * Count + 2 bytes; returns the
+// number of bytes written. Count is at least 1.
+size_t EncodeRLE8RowTo(const uint8_t* Row, size_t Count, uint8_t* Out);
 
 // Writes the chart file's image as an installed bitmap dated with the
 // chart file's date.

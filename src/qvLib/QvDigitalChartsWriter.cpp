@@ -68,6 +68,10 @@ void SyncFile(const std::string& FileName) {
   if (rc != 0) throw EStreamError("Write failed in " + FileName);
 }
 
+bool IsEightBit(const TBitmap& Bitmap) {
+  return Bitmap.BitsPerPixel() == 8;
+}
+
 void WriteBitmapStream(TBufferedFileStream& File, const TBitmap& Bitmap) {
   uint8_t header[HeaderBytes];
   BuildHeader(header, Bitmap, 0);
@@ -81,16 +85,21 @@ void WriteBitmapStream(TBufferedFileStream& File, const TBitmap& Bitmap) {
   }
   File.WriteBuffer(palette, sizeof palette);
 
-  std::vector<uint8_t> indexes(size_t(Bitmap.Width()));
-  std::vector<uint8_t> encoded;
-  encoded.reserve(size_t(Bitmap.Width()) * 2 + 16);
+  // One scratch row for the indexes of 1- and 4-bit images and one for the
+  // encoded row (two bytes per pixel at most, plus the end-of-line mark).
+  const size_t width = size_t(Bitmap.Width());
+  std::vector<uint8_t> indexes(IsEightBit(Bitmap) ? 0 : width);
+  std::vector<uint8_t> encoded(2 * width + 4);
   for (int32_t row = Bitmap.Height() - 1; row >= 0; --row) {
-    Bitmap.ExpandRow(row, indexes.data());
-    encoded.clear();
-    if (!indexes.empty()) EncodeRLE8Row(indexes.data(), indexes.size(), encoded);
-    encoded.push_back(0);
-    encoded.push_back(0);
-    File.WriteBuffer(encoded.data(), int64_t(encoded.size()));
+    const uint8_t* pixels = Bitmap.ScanLine(row);
+    if (!IsEightBit(Bitmap)) {
+      Bitmap.ExpandRow(row, indexes.data());
+      pixels = indexes.data();
+    }
+    size_t n = width == 0 ? 0 : EncodeRLE8RowTo(pixels, width, encoded.data());
+    encoded[n++] = 0;
+    encoded[n++] = 0;
+    File.WriteBuffer(encoded.data(), int64_t(n));
   }
   const uint8_t endOfBitmap[2] = {0, 1};
   File.WriteBuffer(endOfBitmap, 2);
@@ -133,7 +142,11 @@ void EncodeRLE8Row(const uint8_t* Row, size_t Count, std::vector<uint8_t>& Out) 
   // At most two bytes per input byte: room for all of it first, then cut.
   const size_t start = Out.size();
   Out.resize(start + 2 * Count + 2);
-  uint8_t* o = Out.data() + start;
+  Out.resize(start + EncodeRLE8RowTo(Row, Count, Out.data() + start));
+}
+
+size_t EncodeRLE8RowTo(const uint8_t* Row, size_t Count, uint8_t* Out) {
+  uint8_t* o = Out;
   size_t i = 0;
   const size_t last = Count - 1;
   while (i < Count) {
@@ -182,7 +195,7 @@ void EncodeRLE8Row(const uint8_t* Row, size_t Count, std::vector<uint8_t>& Out) 
     if (n & 1) *o++ = 0;
     i = j;
   }
-  Out.resize(size_t(o - Out.data()));
+  return size_t(o - Out);
 }
 
 void WriteBitmapFile(const std::string& FileName, const TBitmap& Bitmap) {
