@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -125,6 +127,27 @@ void DecodeDayCount(double DayCount, int& Day, int& Month, int& Year) {
   Year = int(yoe + era * 400 + (Month <= 2 ? 1 : 0));
 }
 
+// The first position after I, below Limit, whose byte differs from Row[I]
+// (Limit when there is none). Sea and land areas make long runs, so the scan
+// compares eight bytes at a time.
+size_t RunEnd(const uint8_t* Row, size_t I, size_t Limit) {
+  const uint64_t pattern = uint64_t(Row[I]) * 0x0101010101010101ULL;
+  size_t j = I + 1;
+  while (j + 8 <= Limit) {
+    uint64_t word;
+    std::memcpy(&word, Row + j, 8);
+    const uint64_t diff = word ^ pattern;
+    if (diff != 0) {
+      if constexpr (std::endian::native == std::endian::little)
+        return j + size_t(std::countr_zero(diff)) / 8;
+      break;
+    }
+    j += 8;
+  }
+  while (j < Limit && Row[j] == Row[I]) ++j;
+  return j;
+}
+
 }  // namespace
 
 const char* const StampNotice = "\xC2\xA9 Zarnavis Kaarten 2003";
@@ -163,8 +186,7 @@ size_t EncodeRLE8RowTo(const uint8_t* Row, size_t Count, uint8_t* Out) {
         ++i;
         continue;
       }
-      size_t j = i + 1;
-      while (j < Count && Row[j] == Row[i] && j - i < 255) ++j;
+      const size_t j = RunEnd(Row, i, std::min(Count, i + 255));
       *o++ = uint8_t(j - i);
       *o++ = Row[i];
       i = j;

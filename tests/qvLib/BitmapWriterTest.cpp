@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "ChartTestUtil.h"
@@ -37,6 +38,40 @@ TEST(Rle8Encoder, Examples) {
       {{A, A, A, B, B, B, B}, {3, A, 4, B}},
   };
   for (const auto& c : cases) EXPECT_EQ(Encode(c.Row), c.Encoded) << c.Row.size();
+}
+
+// Runs of every length around the word size and the 255 limit, at every
+// offset into the row: a repeat run takes at most 255 bytes, and the row
+// decodes back to itself.
+TEST(Rle8Encoder, LongRunsAtEveryOffset) {
+  for (size_t lead = 0; lead < 9; ++lead) {
+    for (size_t len : {2u, 7u, 8u, 9u, 15u, 16u, 17u, 63u, 254u, 255u, 256u, 300u, 511u, 600u}) {
+      Bytes row;
+      for (size_t i = 0; i < lead; ++i) row.push_back(uint8_t(i * 2 + 1));
+      row.insert(row.end(), len, 0x42);
+      row.insert(row.end(), {1, 2, 3});
+      const Bytes out = Encode(row);
+      Bytes back;
+      for (size_t i = 0; i + 1 < out.size();) {
+        if (out[i] > 0) {
+          back.insert(back.end(), out[i], out[i + 1]);
+          i += 2;
+        } else {
+          const size_t n = out[i + 1];
+          back.insert(back.end(), out.begin() + long(i + 2), out.begin() + long(i + 2 + n));
+          i += 2 + n + (n & 1);
+        }
+      }
+      EXPECT_EQ(back, row) << lead << " " << len;
+      // Two or more leading bytes start an absolute run, which takes the
+      // run's first byte along.
+      const size_t runLength = lead >= 2 ? len - 1 : len;
+      if (runLength < 2) continue;
+      const Bytes repeat = {uint8_t(std::min<size_t>(runLength, 255)), 0x42};
+      EXPECT_NE(std::search(out.begin(), out.end(), repeat.begin(), repeat.end()), out.end())
+          << lead << " " << len;
+    }
+  }
 }
 
 TEST(Rle8Encoder, LongRunsSplitAt255) {
