@@ -44,7 +44,7 @@ std::string Read(const std::string& Name) {
 }
 
 TEST_F(ChartInstallerTest, InstallsEverySetAtBothResolutions) {
-  MakeSets(ThreeSetsSpec);
+  MakeSets(ThreeSetsLayout);
   const TChartSetsList sets = Find();
   ASSERT_EQ(sets.size(), 3u);
   const TInstallResult result = Install(sets);
@@ -90,7 +90,7 @@ TEST_F(ChartInstallerTest, InstallsEverySetAtBothResolutions) {
 }
 
 TEST_F(ChartInstallerTest, RegistersSelectedSetsForTheProgramAndTheNavigationProgram) {
-  MakeSets(ThreeSetsSpec);
+  MakeSets(ThreeSetsLayout);
   TChartSetsList sets = Find();
   sets[1]->SetSelected(0, false);  // 1803 only at 240 dpi
   Install(sets);

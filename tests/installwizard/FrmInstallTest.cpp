@@ -31,7 +31,7 @@ class AppEnvironment : public ::testing::Environment {
 };
 const bool kRegistered = (::testing::AddGlobalTestEnvironment(new AppEnvironment), true);
 
-const char* const TwoSetsSpec = R"({"sets":[
+const char* const TwoSetsLayout = R"({"sets":[
   {"prefix":"1801","name":"1801 Waddenzee","charts":["180101","180102"],"width":120,"height":60},
   {"prefix":"1802","name":"1802 IJsselmeer","resolutions":[240],"charts":["180201"],"width":80,"height":40}]})";
 
@@ -106,7 +106,7 @@ TEST_F(FrmInstallTest, PagesAndButtons) {
 }
 
 TEST_F(FrmInstallTest, FolderChecksWarnAndStay) {
-  MakeSets(TwoSetsSpec);
+  MakeSets(TwoSetsLayout);
   const std::string other = FTemp / "other/";
   std::filesystem::create_directories(other);
   WriteFileText(FTemp / "file", "x");
@@ -194,7 +194,7 @@ TEST_F(FrmInstallTest, BrowseButtonsUseTheFolderDialog) {
 }
 
 TEST_F(FrmInstallTest, InvalidArchiveHeaderReachesTheReportAndNextComesBack) {
-  MakeSets(TwoSetsSpec);
+  MakeSets(TwoSetsLayout);
   WriteFileText(FSource + "1805_120.zra", "ZRA1 not an archive");
   auto form = NewForm(FSource, FDest);
   Click(form->ButtonNext);
@@ -217,7 +217,7 @@ TEST_F(FrmInstallTest, WrongEditionIsNotListed) {
 }
 
 TEST_F(FrmInstallTest, RelativeDestinationGetsFullPathAndDelimiter) {
-  MakeSets(TwoSetsSpec);
+  MakeSets(TwoSetsLayout);
   const auto cwd = std::filesystem::current_path();
   std::filesystem::current_path(FTemp.Path());
   auto form = NewForm(FSource, "charts/../charts");
@@ -229,7 +229,7 @@ TEST_F(FrmInstallTest, RelativeDestinationGetsFullPathAndDelimiter) {
 }
 
 TEST_F(FrmInstallTest, ChartListClicksToggleBoxesOnly) {
-  MakeSets(TwoSetsSpec);
+  MakeSets(TwoSetsLayout);
   auto form = FormOnChartsPage();
   TFormInstall& f = *form;
   ASSERT_EQ(f.ListViewCharts->topLevelItemCount(), 2);
@@ -275,7 +275,7 @@ TEST_F(FrmInstallTest, LongSetNameIsCutToTheColumn) {
 }
 
 TEST_F(FrmInstallTest, BackAndNextRescansAndResetsSelection) {
-  MakeSets(TwoSetsSpec);
+  MakeSets(TwoSetsLayout);
   auto form = FormOnChartsPage();
   ClickList(*form, 0, 250);
   EXPECT_EQ(form->SelectedCount(), 2);
@@ -288,7 +288,7 @@ TEST_F(FrmInstallTest, BackAndNextRescansAndResetsSelection) {
 }
 
 TEST_F(FrmInstallTest, FreeSpaceOfTheDestinationVolume) {
-  MakeSets(TwoSetsSpec);
+  MakeSets(TwoSetsLayout);
   TSimulatedVolumes volumes(FTemp / "volumes");
   volumes.AddFixed(FDest, 1000);
   TScopedVolumes use(volumes);
@@ -317,7 +317,7 @@ TEST_F(FrmInstallTest, FreeSpaceOfTheDestinationVolume) {
 
 // Drives the whole wizard through the modal hook, as the launcher runs it.
 TEST_F(FrmInstallTest, InstallsThroughTheWizardEndToEnd) {
-  MakeSets(ThreeSetsSpec);
+  MakeSets(ThreeSetsLayout);
   PlantInstalled("180102_240_2003.bmp");
   PlantInstalled("1801031_240_2003.bmp");
   std::vector<std::string> questions;
@@ -562,7 +562,7 @@ TEST_F(FrmInstallTest, ReplaceDialogLayoutAndAnswers) {
 TEST_F(FrmInstallTest, Screenshots) {
   const char* folder = std::getenv("ZARNAVIS_SCREENSHOT_DIR");
   if (!folder) GTEST_SKIP() << "set ZARNAVIS_SCREENSHOT_DIR to write the page pictures";
-  MakeSets(ThreeSetsSpec);
+  MakeSets(ThreeSetsLayout);
   auto form = NewForm(FSource, FDest);
   const auto grab = [&](const char* name) {
     QApplication::processEvents();

@@ -52,12 +52,12 @@ class TInstallFixture : public ::testing::Test {
     std::filesystem::create_directories(FDest);
   }
 
-  // Writes the archives described by the JSON spec into the source folder.
-  void MakeSets(const std::string& Spec) {
-    const std::string specFile = FTemp / "spec.json";
-    WriteFileText(specFile, Spec);
+  // Writes the archives described by the JSON layout into the source folder.
+  void MakeSets(const std::string& Layout) {
+    const std::string layoutFile = FTemp / "layout.json";
+    WriteFileText(layoutFile, Layout);
     const TCommandResult r = RunCommand("/usr/bin/python3 " + Script("make_chart_sets.py") + " " +
-                                        Quote(FSource) + " " + Quote(specFile));
+                                        Quote(FSource) + " " + Quote(layoutFile));
     ASSERT_EQ(r.Status, 0) << r.Output;
   }
 
@@ -94,7 +94,7 @@ class TInstallFixture : public ::testing::Test {
 };
 
 // Two sets of three and two charts at both resolutions, and a 240 dpi set.
-inline const char* const ThreeSetsSpec = R"({"sets":[
+inline const char* const ThreeSetsLayout = R"({"sets":[
   {"prefix":"1801","name":"1801 Waddenzee","charts":["180101","180102","1801031"],
    "width":160,"height":90},
   {"prefix":"1803","name":"1803 Zeeland","charts":["180301","180302"],"width":120,"height":70},

@@ -2,9 +2,9 @@
 """Writes chart-set archives (.zra) for the installation tests, with Python's
 own zip writer and Pillow, independent of the program's writers.
 
-    make_chart_sets.py OUTDIR SPEC.json
+    make_chart_sets.py OUTDIR LAYOUT.json
 
-SPEC: {"sets": [{"prefix": "1801", "name": "1801 Waddenzee", "edition": 2003,
+LAYOUT: {"sets": [{"prefix": "1801", "name": "1801 Waddenzee", "edition": 2003,
                  "resolutions": [120, 240], "charts": ["180101", ...],
                  "width": 320, "height": 200,
                  "chi_readonly": true, "extra": {"NAME": "text"},
@@ -61,15 +61,15 @@ def zrn_file(name, edition, bmp):
     return b"ZRN2" + struct.pack("<ihi", chart_code(name), edition, len(bmp)) + bmp
 
 
-def write_set(outdir, spec, dates):
-    edition = spec.get("edition", 2003)
-    width = spec.get("width", 320)
-    height = spec.get("height", 200)
-    for dpi in spec.get("resolutions", [120, 240]):
+def write_set(outdir, layout, dates):
+    edition = layout.get("edition", 2003)
+    width = layout.get("width", 320)
+    height = layout.get("height", 200)
+    for dpi in layout.get("resolutions", [120, 240]):
         buffer = io.BytesIO()
         size = 0
         with zipfile.ZipFile(buffer, "w", zipfile.ZIP_DEFLATED) as archive:
-            for index, chart in enumerate(spec["charts"]):
+            for index, chart in enumerate(layout["charts"]):
                 image = chart_image(chart, dpi, width * dpi // 120, height * dpi // 120)
                 bmp = io.BytesIO()
                 image.save(bmp, "BMP")
@@ -82,16 +82,16 @@ def write_set(outdir, spec, dates):
                 size += len(bmp.getvalue())
                 archive.writestr(info, data)
                 dates[f"{chart}_{dpi}"] = list(date)
-            prefix = spec["prefix"]
+            prefix = layout["prefix"]
             for aux in (f"{prefix}_{dpi}_2003.chi", f"{prefix}_{dpi}_2003.bds"):
                 info = zipfile.ZipInfo(aux, date_time=(2003, 3, 1, 8, 0, 0))
-                if spec.get("chi_readonly", True):
+                if layout.get("chi_readonly", True):
                     info.external_attr = (0o444 << 16) | 0x01
                 archive.writestr(info, f"calibration {aux}\r\n")
-            for extra, text in spec.get("extra", {}).items():
+            for extra, text in layout.get("extra", {}).items():
                 archive.writestr(zipfile.ZipInfo(extra, (2003, 3, 1, 8, 0, 0)), text)
         data = bytearray(buffer.getvalue())
-        damaged = spec.get("damage")
+        damaged = layout.get("damage")
         if damaged:
             # Flip bytes inside the compressed data of that chart entry.
             with zipfile.ZipFile(io.BytesIO(bytes(data))) as archive:
@@ -99,21 +99,21 @@ def write_set(outdir, spec, dates):
             start = info.header_offset + 30 + len(info.filename) + len(info.extra)
             for at in range(start + 200, start + 260):
                 data[at] ^= 0x5A
-        name = spec["name"].encode("cp1252")
+        name = layout["name"].encode("cp1252")
         header = b"ZRA2" + struct.pack("<i", len(name)) + name
-        header += struct.pack("<iiii", edition, len(spec["charts"]), size, size)
-        base = spec["prefix"].upper() if spec.get("upper_prefix") else spec["prefix"]
+        header += struct.pack("<iiii", edition, len(layout["charts"]), size, size)
+        base = layout["prefix"].upper() if layout.get("upper_prefix") else layout["prefix"]
         with open(os.path.join(outdir, f"{base}_{dpi}.zra"), "wb") as out:
             out.write(header + bytes(b ^ 0xFF for b in data))
 
 
 def main():
-    outdir, spec_file = sys.argv[1], sys.argv[2]
-    with open(spec_file) as f:
-        spec = json.load(f)
+    outdir, layout_file = sys.argv[1], sys.argv[2]
+    with open(layout_file) as f:
+        layout = json.load(f)
     os.makedirs(outdir, exist_ok=True)
     dates = {}
-    for chart_set in spec["sets"]:
+    for chart_set in layout["sets"]:
         write_set(outdir, chart_set, dates)
     with open(os.path.join(outdir, "dates.json"), "w") as f:
         json.dump(dates, f)
