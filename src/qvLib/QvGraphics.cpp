@@ -116,10 +116,16 @@ void TBitmap::ExpandRow(int32_t Row, uint8_t* Indexes) const {
     case 8:
       std::memcpy(Indexes, row, size_t(FWidth));
       break;
-    case 4:
-      for (int32_t x = 0; x < FWidth; ++x)
-        Indexes[x] = (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+    case 4: {
+      // Whole bytes first, two pixels each; an odd width leaves one high nibble.
+      const int32_t pairs = FWidth / 2;
+      for (int32_t i = 0; i < pairs; ++i) {
+        Indexes[2 * i] = uint8_t(row[i] >> 4);
+        Indexes[2 * i + 1] = uint8_t(row[i] & 0x0F);
+      }
+      if (FWidth & 1) Indexes[FWidth - 1] = uint8_t(row[pairs] >> 4);
       break;
+    }
     case 1:
       for (int32_t x = 0; x < FWidth; ++x) Indexes[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
       break;

@@ -118,7 +118,7 @@ class TRleDecoder {
       if (count > 0 && !four) {
         Fill(count, value);
       } else if (count > 0) {
-        for (int i = 0; i < count; ++i) Put(uint8_t((i & 1) ? (value & 0x0F) : (value >> 4)));
+        FillNibbles(count, value);
       } else if (value == 0) {
         FX = 0;
         ++FY;
@@ -173,6 +173,22 @@ class TRleDecoder {
   void Fill(int Count, uint8_t Index) {
     if (uint8_t* dst = Visible(Count)) std::memset(dst, Index, VisibleCount(Count));
     FX += Count;
+  }
+  // 4-bit rows: Count pixels alternating the high and the low nibble of
+  // Pair. When the cursor stands on a whole byte, whole bytes take two
+  // pixels at once; the ends go pixel by pixel.
+  void FillNibbles(int Count, uint8_t Pair) {
+    int i = 0;
+    if ((FX & 1) == 0 && FY < FHeader.Height && FX < FHeader.Width) {
+      const int64_t inside = std::min<int64_t>(Count, FHeader.Width - FX) & ~int64_t(1);
+      if (inside > 0) {
+        const int32_t row = int32_t(FHeader.TopDown ? FY : FHeader.Height - 1 - FY);
+        std::memset(FBitmap.ScanLine(row) + FX / 2, Pair, size_t(inside / 2));
+        FX += inside;
+        i = int(inside);
+      }
+    }
+    for (; i < Count; ++i) Put(uint8_t((i & 1) ? (Pair & 0x0F) : (Pair >> 4)));
   }
   void Put(uint8_t Index) {
     if (FX < FHeader.Width && FY < FHeader.Height) {

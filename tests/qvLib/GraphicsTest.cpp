@@ -215,3 +215,60 @@ TEST(StampText, ClipsOnTinyImagesAndWorksOnFourBits) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 4-bit RLE4 file of the given size with a grey palette and Data as its
+// pixel stream.
+std::vector<uint8_t> Rle4File(int32_t Width, int32_t Height, const std::vector<uint8_t>& Data) {
+  std::vector<uint8_t> f;
+  auto u16 = [&f](uint32_t v) {
+    f.push_back(uint8_t(v));
+    f.push_back(uint8_t(v >> 8));
+  };
+  auto u32 = [&u16](uint32_t v) {
+    u16(v & 0xFFFF);
+    u16(v >> 16);
+  };
+  const uint32_t offBits = 14 + 40 + 16 * 4;
+  f.push_back('B');
+  f.push_back('M');
+  u32(offBits + uint32_t(Data.size()));
+  u32(0);
+  u32(offBits);
+  u32(40);
+  u32(uint32_t(Width));
+  u32(uint32_t(Height));
+  u16(1);
+  u16(4);
+  u32(2);  // RLE4
+  u32(uint32_t(Data.size()));
+  u32(0);
+  u32(0);
+  u32(16);
+  u32(0);
+  for (int i = 0; i < 16; ++i) u32(uint32_t(i * 0x111111));
+  f.insert(f.end(), Data.begin(), Data.end());
+  return f;
+}
+
+}  // namespace
+
+// Repeat runs that start on odd and even pixels, and runs that reach past
+// the row's end, in an image of odd width.
+TEST(BmpReader, Rle4RunsAtOddAndEvenPixels) {
+  const auto file = Rle4File(7, 2,
+                             {3, 0x12, 5, 0x34, 0, 0,          // bottom row
+                              2, 0x50, 8, 0x67, 0, 0, 0, 1});  // top row
+  TBitmap bitmap;
+  TMemoryStream stream(file);
+  bitmap.LoadFromStream(stream);
+  const std::vector<uint8_t> top = {5, 0, 6, 7, 6, 7, 6};
+  const std::vector<uint8_t> bottom = {1, 2, 1, 3, 4, 3, 4};
+  std::vector<uint8_t> row(7);
+  bitmap.ExpandRow(0, row.data());
+  EXPECT_EQ(row, top);
+  bitmap.ExpandRow(1, row.data());
+  EXPECT_EQ(row, bottom);
+  for (int x = 0; x < 7; ++x) EXPECT_EQ(bitmap.PixelIndex(x, 1), bottom[size_t(x)]) << x;
+}
