@@ -63,15 +63,7 @@ TCustomFtpCli::~TCustomFtpCli() {
 }
 
 void TCustomFtpCli::HandleBgException(const std::exception& E) {
-  bool canClose = true;
-  if (OnBgException) {
-    try {
-      OnBgException(this, E, canClose);
-    } catch (...) {
-      canClose = true;
-    }
-  }
-  if (canClose) AbortSession();
+  if (BgExceptionMayClose(OnBgException, this, E)) AbortSession();
 }
 
 void TCustomFtpCli::SetState(TFtpState NewState) {

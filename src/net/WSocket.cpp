@@ -84,15 +84,7 @@ void TCustomWSocket::Post(std::function<void()> Fn) {
 }
 
 void TCustomWSocket::HandleBackgroundException(const std::exception& E) {
-  bool canClose = true;
-  if (OnBgException) {
-    try {
-      OnBgException(this, E, canClose);
-    } catch (...) {
-      canClose = true;
-    }
-  }
-  if (canClose) Abort();
+  if (BgExceptionMayClose(OnBgException, this, E)) Abort();
 }
 
 void TCustomWSocket::RaiseException(const std::string& Text) {
@@ -180,13 +172,7 @@ void TCustomWSocket::Connect() {
   if (FProto.empty()) return RaiseException("Connect: No Protocol Specified");
   uint32_t ip = 0;
   uint16_t port = 0;
-  try {
-    WSocketResolveProto(FProto);
-    port = WSocketResolvePort(FPort, FProto);
-    ip = WSocketResolveHost(FAddr);
-  } catch (const ESocketException& e) {
-    return RaiseException("connect: " + e.Message());
-  }
+  if (!ResolveEndpoint("connect", ip, port)) return;
   ConnectTo(ip, port);
 }
 
@@ -243,19 +229,25 @@ void TCustomWSocket::ConnectTo(uint32_t Ip, uint16_t Port) {
   Post([this, fd, error] { CompleteConnect(fd, error); });
 }
 
+bool TCustomWSocket::ResolveEndpoint(const char* Operation, uint32_t& Ip, uint16_t& Port) {
+  try {
+    WSocketResolveProto(FProto);
+    Port = WSocketResolvePort(FPort, FProto);
+    Ip = WSocketResolveHost(FAddr);
+    return true;
+  } catch (const ESocketException& e) {
+    RaiseException(std::string(Operation) + ": " + e.Message());
+    return false;
+  }
+}
+
 void TCustomWSocket::Listen() {
   if (FPort.empty()) return RaiseException("listen: port not assigned");
   if (FProto.empty()) return RaiseException("listen: protocol not assigned");
   if (FAddr.empty()) return RaiseException("listen: address not assigned");
   uint32_t ip = 0;
   uint16_t port = 0;
-  try {
-    WSocketResolveProto(FProto);
-    port = WSocketResolvePort(FPort, FProto);
-    ip = WSocketResolveHost(FAddr);
-  } catch (const ESocketException& e) {
-    return RaiseException("listen: " + e.Message());
-  }
+  if (!ResolveEndpoint("listen", ip, port)) return;
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return SocketError("socket", LastSocketError());
   FHSocket = fd;

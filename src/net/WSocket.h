@@ -54,6 +54,22 @@ void WSocketResolveProto(const std::string& Proto);
 bool WSocketIsDottedIP(const std::string& Text, uint32_t* Ip = nullptr);
 std::string WSocketIPToStr(uint32_t Ip);
 
+// Asks a background-exception handler whether the object may be closed
+// (it may unless the handler says otherwise; a handler that throws itself
+// cannot keep it open).
+template <class Handler, class Sender>
+bool BgExceptionMayClose(const Handler& OnBgException, Sender* Self, const std::exception& E) {
+  bool canClose = true;
+  if (OnBgException) {
+    try {
+      OnBgException(Self, E, canClose);
+    } catch (...) {
+      canClose = true;
+    }
+  }
+  return canClose;
+}
+
 class TCustomWSocket {
  public:
   using TErrorEvent = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
@@ -131,6 +147,9 @@ class TCustomWSocket {
   void ConnectTo(uint32_t Ip, uint16_t Port);
   // The plain read underneath any SOCKS buffering.
   int RawReceive(void* Buffer, int BufferSize);
+  // Resolves FAddr, FPort and FProto; a failure is refused as
+  // "Operation: reason" and gives false.
+  bool ResolveEndpoint(const char* Operation, uint32_t& Ip, uint16_t& Port);
   // Usage refusals: to OnError when assigned, else raised.
   void RaiseException(const std::string& Text);
   void SocketError(const std::string& FuncName, int Error);

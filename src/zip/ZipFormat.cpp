@@ -104,12 +104,10 @@ bool ParseEndRecord(const uint8_t* Data, size_t Size, TZipEndRecord& Rec) {
   return r.Ok();
 }
 
-std::vector<uint8_t> BuildLocalHeader(const TZipCentralEntry& E) {
-  uint16_t flags = E.Flags;
-  const std::string name = EncodeStoredName(E.StoredName, flags);
-  TZipFieldWriter w;
-  w.U32(ZipSig::Local);
-  w.U16(E.VersionNeeded);
+// The fields that local and central headers share, from the flags to the
+// name length.
+static void WriteSharedFields(TZipFieldWriter& w, const TZipCentralEntry& E, uint16_t flags,
+                              const std::string& name) {
   w.U16(flags);
   w.U16(E.Method);
   w.U16(E.ModTime);
@@ -118,6 +116,15 @@ std::vector<uint8_t> BuildLocalHeader(const TZipCentralEntry& E) {
   w.U32(E.CompressedSize);
   w.U32(E.UncompressedSize);
   w.U16(static_cast<uint16_t>(name.size()));
+}
+
+std::vector<uint8_t> BuildLocalHeader(const TZipCentralEntry& E) {
+  uint16_t flags = E.Flags;
+  const std::string name = EncodeStoredName(E.StoredName, flags);
+  TZipFieldWriter w;
+  w.U32(ZipSig::Local);
+  w.U16(E.VersionNeeded);
+  WriteSharedFields(w, E, flags, name);
   w.U16(0);
   w.Text(name);
   return w.Data();
@@ -130,14 +137,7 @@ std::vector<uint8_t> BuildCentralHeader(const TZipCentralEntry& E) {
   w.U32(ZipSig::Central);
   w.U16(E.VersionMadeBy);
   w.U16(E.VersionNeeded);
-  w.U16(flags);
-  w.U16(E.Method);
-  w.U16(E.ModTime);
-  w.U16(E.ModDate);
-  w.U32(E.Crc32);
-  w.U32(E.CompressedSize);
-  w.U32(E.UncompressedSize);
-  w.U16(static_cast<uint16_t>(name.size()));
+  WriteSharedFields(w, E, flags, name);
   w.U16(static_cast<uint16_t>(E.Extra.size()));
   w.U16(static_cast<uint16_t>(E.Comment.size()));
   w.U16(E.DiskStart);

@@ -6,20 +6,9 @@
 
 #include "AppNotify.h"
 #include "Exception.h"
+#include "TestApplication.h"
 
 namespace {
-
-// A QApplication of our own class, so notify catches what handlers throw.
-class AppEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "zarnavis-test";
-    static char* argv[] = {name, nullptr};
-    new TApplication(argc, argv);
-  }
-};
-const bool kRegistered = (::testing::AddGlobalTestEnvironment(new AppEnvironment), true);
 
 ZARNAVIS_DECLARE_EXCEPTION(ETestError, Exception);
 

@@ -17,19 +17,9 @@
 #include "NavProgram.h"
 #include "ProgressBarEx.h"
 #include "SimulatedVolumes.h"
+#include "TestApplication.h"
 
 namespace {
-
-class AppEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "zarnavis-test";
-    static char* argv[] = {name, nullptr};
-    new TApplication(argc, argv);
-  }
-};
-const bool kRegistered = (::testing::AddGlobalTestEnvironment(new AppEnvironment), true);
 
 const char* const TwoSetsLayout = R"({"sets":[
   {"prefix":"1801","name":"1801 Waddenzee","charts":["180101","180102"],"width":120,"height":60},

@@ -1,4 +1,5 @@
 #include "LauncherFixture.h"
+#include "TestApplication.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,21 +12,6 @@
 #include "Languages.h"
 #include "QvLanguage.h"
 #include "QvRegistry.h"
-
-namespace {
-
-class AppEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "zarnavis-test";
-    static char* argv[] = {name, nullptr};
-    new TApplication(argc, argv);
-  }
-};
-const bool kRegistered = (::testing::AddGlobalTestEnvironment(new AppEnvironment), true);
-
-}  // namespace
 
 void LauncherTest::SetUp() {
   ::setenv("ZARNAVIS_HOME", FSettings.Path().c_str(), 1);
