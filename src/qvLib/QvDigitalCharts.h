@@ -134,6 +134,8 @@ class TZRNFile {
   TZRNFile& operator=(const TZRNFile&) = delete;
 
   void ReadBitmap(TBitmap& Bitmap) { FStream->ReadBitmap(Bitmap); }
+  // The embedded BMP file's bytes, not decoded.
+  void ReadBitmapFile(std::vector<uint8_t>& Image) { FStream->ReadBitmapFile(Image); }
   // Create mode: the image length and the BMP file's bytes.
   void WriteImage(const std::vector<uint8_t>& BmpFile);
   void Close();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Streams.h"
 
@@ -44,6 +45,8 @@ class TBufferedFileStream : public TStream {
   void ReadString(std::string& Text);
   // A 32-bit length L followed by an embedded BMP file of L bytes.
   void ReadBitmap(TBitmap& Bitmap);
+  // The same, the BMP file's bytes not decoded.
+  void ReadBitmapFile(std::vector<uint8_t>& Image);
 
   void SetFlushAfterWrite(bool Value) { FFlushAfterWrite = Value; }
   int32_t BufferSize() const { return FBufferSize; }

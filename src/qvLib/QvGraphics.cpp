@@ -52,7 +52,7 @@ void TBitmap::SetHeight(int32_t Height) {
 
 void TBitmap::SetSize(int32_t Width, int32_t Height) {
   CheckBitmapSize(Width, Height);
-  if (Width == FWidth && Height == FHeight && FPixels.size() == FRowBytes * size_t(FHeight)) return;
+  if (Width == FWidth && Height == FHeight && FPixels.Size() == FRowBytes * size_t(FHeight)) return;
   FWidth = Width;
   FHeight = Height;
   Allocate();
@@ -60,7 +60,7 @@ void TBitmap::SetSize(int32_t Width, int32_t Height) {
 
 void TBitmap::Allocate() {
   FRowBytes = (size_t(FWidth) * size_t(FBitsPerPixel) + 7) / 8;
-  FPixels.assign(FRowBytes * size_t(FHeight), 0);
+  FPixels = TLargeBlock(FRowBytes * size_t(FHeight));
 }
 
 void TBitmap::SetPalette(const std::vector<TRGB>& Palette) {
@@ -110,26 +110,29 @@ TRGB TBitmap::PixelColour(int32_t X, int32_t Y) const {
   return index < FPalette.size() ? FPalette[index] : TRGB{};
 }
 
-void TBitmap::ExpandRow(int32_t Row, uint8_t* Indexes) const {
-  const uint8_t* row = ScanLine(Row);
-  switch (FBitsPerPixel) {
+void ExpandIndexes(const uint8_t* Packed, int BitsPerPixel, int32_t Width, uint8_t* Indexes) {
+  switch (BitsPerPixel) {
     case 8:
-      std::memcpy(Indexes, row, size_t(FWidth));
+      std::memcpy(Indexes, Packed, size_t(Width));
       break;
     case 4: {
       // Whole bytes first, two pixels each; an odd width leaves one high nibble.
-      const int32_t pairs = FWidth / 2;
+      const int32_t pairs = Width / 2;
       for (int32_t i = 0; i < pairs; ++i) {
-        Indexes[2 * i] = uint8_t(row[i] >> 4);
-        Indexes[2 * i + 1] = uint8_t(row[i] & 0x0F);
+        Indexes[2 * i] = uint8_t(Packed[i] >> 4);
+        Indexes[2 * i + 1] = uint8_t(Packed[i] & 0x0F);
       }
-      if (FWidth & 1) Indexes[FWidth - 1] = uint8_t(row[pairs] >> 4);
+      if (Width & 1) Indexes[Width - 1] = uint8_t(Packed[pairs] >> 4);
       break;
     }
     case 1:
-      for (int32_t x = 0; x < FWidth; ++x) Indexes[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+      for (int32_t x = 0; x < Width; ++x) Indexes[x] = (Packed[x >> 3] >> (7 - (x & 7))) & 1;
       break;
     default:
       throw EGraphicsError("Conversion not supported.");
   }
+}
+
+void TBitmap::ExpandRow(int32_t Row, uint8_t* Indexes) const {
+  ExpandIndexes(ScanLine(Row), FBitsPerPixel, FWidth, Indexes);
 }

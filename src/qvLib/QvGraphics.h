@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Exception.h"
+#include "LargeMemory.h"
 
 class TStream;
 
@@ -94,8 +95,8 @@ class TBitmap {
   // At most 256 entries are kept.
   virtual void SetPalette(const std::vector<TRGB>& Palette);
 
-  uint8_t* ScanLine(int32_t Row) { return FPixels.data() + size_t(Row) * FRowBytes; }
-  const uint8_t* ScanLine(int32_t Row) const { return FPixels.data() + size_t(Row) * FRowBytes; }
+  uint8_t* ScanLine(int32_t Row) { return FPixels.Data() + size_t(Row) * FRowBytes; }
+  const uint8_t* ScanLine(int32_t Row) const { return FPixels.Data() + size_t(Row) * FRowBytes; }
 
   // Palette images only.
   uint8_t PixelIndex(int32_t X, int32_t Y) const;
@@ -118,8 +119,12 @@ class TBitmap {
   int FBitsPerPixel = 8;
   size_t FRowBytes = 0;
   std::vector<TRGB> FPalette;
-  std::vector<uint8_t> FPixels;
+  TLargeBlock FPixels;
 };
+
+// Palette indexes of one packed row of 1, 4 or 8 bits, one byte per pixel,
+// the leftmost pixel from the highest bits. Other formats raise.
+void ExpandIndexes(const uint8_t* Packed, int BitsPerPixel, int32_t Width, uint8_t* Indexes);
 
 // Throws EGraphicsError when Width x Height cannot be held.
 void CheckBitmapSize(int64_t Width, int64_t Height);
@@ -159,6 +164,8 @@ constexpr TRGB StampColour{181, 1, 1};
 // Draws the stamp line at the bottom-left corner of a palette bitmap in the
 // palette's nearest colour to the stamp colour.
 void DrawStampText(TBitmap& Bitmap, const std::string& Utf8Text);
+// The rows at the bottom of an image that DrawStampText may touch.
+int StampTextHeight();
 
 // A complete BMP file of a palette bitmap at its own depth, uncompressed, or
 // for 8-bit bitmaps optionally RLE8 compressed; rows bottom-up.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "QvBmpRowReader.h"
 #include "QvGraphics.h"
 #include "Streams.h"
 
@@ -90,135 +91,132 @@ std::vector<TRGB> ReadPalette(const uint8_t* Data, const TBmpHeader& h) {
   return palette;
 }
 
-void ReadUncompressed(const uint8_t* Data, size_t Size, const TBmpHeader& h, TBitmap& Bitmap) {
-  const size_t stride = (size_t(h.Width) * size_t(h.Bits) + 31) / 32 * 4;
-  const size_t rowBytes = Bitmap.RowBytes();
+}  // namespace
+
+TBmpRowReader::TBmpRowReader(const uint8_t* Data, size_t Size) : FData(Data), FSize(Size) {
+  const TBmpHeader h = ParseHeader(Data, Size);
+  FWidth = int32_t(h.Width);
+  FHeight = int32_t(h.Height);
+  FBits = h.Bits;
+  FTopDown = h.TopDown;
+  FCompression = h.Compression;
+  FDataOffset = h.DataOffset;
+  FRowBytes = (size_t(FWidth) * size_t(FBits) + 7) / 8;
+  FStride = (size_t(FWidth) * size_t(FBits) + 31) / 32 * 4;
+  FPalette = ReadPalette(Data, h);
+  FPos = FDataOffset;
   // The last row's padding may be missing.
-  if (h.DataOffset > Size || stride * size_t(h.Height - 1) + rowBytes > Size - h.DataOffset)
+  if (FCompression == BI_RGB &&
+      (FDataOffset > Size || FStride * size_t(FHeight - 1) + FRowBytes > Size - FDataOffset))
     Invalid("pixel data cut short");
-  for (int64_t k = 0; k < h.Height; ++k) {
-    const int32_t row = int32_t(h.TopDown ? k : h.Height - 1 - k);
-    std::memcpy(Bitmap.ScanLine(row), Data + h.DataOffset + size_t(k) * stride, rowBytes);
+}
+
+void TBmpRowReader::ReadRow(uint8_t* Row) {
+  if (FRowsRead >= FHeight) Invalid("every row has been read");
+  if (FCompression == BI_RGB)
+    std::memcpy(Row, FData + FDataOffset + size_t(FRowsRead) * FStride, FRowBytes);
+  else
+    DecodeRow(Row);
+  ++FRowsRead;
+}
+
+// Runs commands until the row ends: by an end-of-line, a delta escape that
+// moves down, the end-of-bitmap mark or the end of the data.
+void TBmpRowReader::DecodeRow(uint8_t* Row) {
+  std::memset(Row, 0, FRowBytes);
+  if (FSkippedRows > 0) {
+    --FSkippedRows;
+    return;
+  }
+  while (!FEnded) {
+    if (FPos >= FSize) {
+      FEnded = true;
+      break;
+    }
+    const uint8_t count = Next();
+    const uint8_t value = Next();
+    if (count > 0) {
+      Fill(Row, count, value);
+    } else if (value == 0) {
+      FX = 0;
+      return;
+    } else if (value == 1) {
+      FEnded = true;
+    } else if (value == 2) {
+      FX += Next();
+      const uint8_t down = Next();
+      if (down > 0) {
+        FSkippedRows = down - 1;
+        return;
+      }
+    } else {
+      Absolute(Row, value);
+    }
   }
 }
 
-// Walks an RLE8 or RLE4 stream. Pixels beyond the row's end are dropped,
-// pixels never written stay index 0. The stream may end without its
-// end-of-bitmap mark at a command boundary, never inside a command.
-class TRleDecoder {
- public:
-  TRleDecoder(const uint8_t* Data, size_t Size, const TBmpHeader& h, TBitmap& Bitmap)
-      : FData(Data), FSize(Size), FPos(h.DataOffset), FHeader(h), FBitmap(Bitmap) {}
+uint8_t TBmpRowReader::Next() {
+  if (FPos >= FSize) Invalid("run-length data cut short");
+  return FData[FPos++];
+}
 
-  void Run() {
-    const bool four = FHeader.Compression == BI_RLE4;
-    while (FPos < FSize && FY < FHeader.Height) {
-      const uint8_t count = Next();
-      const uint8_t value = Next();
-      if (count > 0 && !four) {
-        Fill(count, value);
-      } else if (count > 0) {
-        FillNibbles(count, value);
-      } else if (value == 0) {
-        FX = 0;
-        ++FY;
-      } else if (value == 1) {
-        return;
-      } else if (value == 2) {
-        FX += Next();
-        FY += Next();
-      } else {
-        Absolute(value, four);
-      }
-    }
-  }
-
- private:
-  uint8_t Next() {
-    if (FPos >= FSize) Invalid("run-length data cut short");
-    return FData[FPos++];
-  }
-  void Absolute(int Count, bool Four) {
-    const int bytes = Four ? (Count + 1) / 2 : Count;
-    if (!Four) {
-      if (FPos + size_t(bytes) > FSize) Invalid("run-length data cut short");
-      if (uint8_t* dst = Visible(Count)) std::memcpy(dst, FData + FPos, VisibleCount(Count));
-      FPos += size_t(bytes);
-      FX += Count;
-      if (bytes & 1) Next();
-      return;
-    }
-    for (int i = 0; i < bytes; ++i) {
-      const uint8_t b = Next();
-      if (Four) {
-        Put(b >> 4);
-        if (2 * i + 1 < Count) Put(b & 0x0F);
-      } else {
-        Put(b);
-      }
-    }
-    if (bytes & 1) Next();  // runs are padded to a 16-bit boundary
-  }
-  // 8-bit rows: the part of Count pixels from the cursor that lies inside
-  // the image, written in one go.
-  size_t VisibleCount(int Count) const {
-    if (FY >= FHeader.Height || FX >= FHeader.Width) return 0;
-    return size_t(std::min<int64_t>(Count, FHeader.Width - FX));
-  }
-  uint8_t* Visible(int Count) {
-    if (VisibleCount(Count) == 0) return nullptr;
-    const int32_t row = int32_t(FHeader.TopDown ? FY : FHeader.Height - 1 - FY);
-    return FBitmap.ScanLine(row) + FX;
-  }
-  void Fill(int Count, uint8_t Index) {
-    if (uint8_t* dst = Visible(Count)) std::memset(dst, Index, VisibleCount(Count));
+// An encoded run. 8-bit rows take the part inside the row in one go; 4-bit
+// runs alternate the high and the low nibble of Value, whole bytes at a time
+// while the cursor stands on a byte boundary, the ends pixel by pixel.
+void TBmpRowReader::Fill(uint8_t* Row, int Count, uint8_t Value) {
+  if (FBits == 8) {
+    if (FX < FWidth) std::memset(Row + FX, Value, size_t(std::min<int64_t>(Count, FWidth - FX)));
     FX += Count;
+    return;
   }
-  // 4-bit rows: Count pixels alternating the high and the low nibble of
-  // Pair. When the cursor stands on a whole byte, whole bytes take two
-  // pixels at once; the ends go pixel by pixel.
-  void FillNibbles(int Count, uint8_t Pair) {
-    int i = 0;
-    if ((FX & 1) == 0 && FY < FHeader.Height && FX < FHeader.Width) {
-      const int64_t inside = std::min<int64_t>(Count, FHeader.Width - FX) & ~int64_t(1);
-      if (inside > 0) {
-        const int32_t row = int32_t(FHeader.TopDown ? FY : FHeader.Height - 1 - FY);
-        std::memset(FBitmap.ScanLine(row) + FX / 2, Pair, size_t(inside / 2));
-        FX += inside;
-        i = int(inside);
-      }
-    }
-    for (; i < Count; ++i) Put(uint8_t((i & 1) ? (Pair & 0x0F) : (Pair >> 4)));
+  int i = 0;
+  if ((FX & 1) == 0 && FX < FWidth) {
+    const int64_t inside = std::min<int64_t>(Count, FWidth - FX) & ~int64_t(1);
+    std::memset(Row + FX / 2, Value, size_t(inside / 2));
+    FX += inside;
+    i = int(inside);
   }
-  void Put(uint8_t Index) {
-    if (FX < FHeader.Width && FY < FHeader.Height) {
-      const int32_t row = int32_t(FHeader.TopDown ? FY : FHeader.Height - 1 - FY);
-      FBitmap.SetPixelIndex(int32_t(FX), row, Index);
-    }
-    ++FX;
-  }
+  for (; i < Count; ++i) Put(Row, uint8_t((i & 1) ? (Value & 0x0F) : (Value >> 4)));
+}
 
-  const uint8_t* FData;
-  size_t FSize;
-  size_t FPos;
-  const TBmpHeader& FHeader;
-  TBitmap& FBitmap;
-  int64_t FX = 0;
-  int64_t FY = 0;  // rows counted in file order
-};
+// An absolute run of Count pixels, padded to a 16-bit boundary.
+void TBmpRowReader::Absolute(uint8_t* Row, int Count) {
+  if (FBits == 8) {
+    if (FPos + size_t(Count) > FSize) Invalid("run-length data cut short");
+    if (FX < FWidth)
+      std::memcpy(Row + FX, FData + FPos, size_t(std::min<int64_t>(Count, FWidth - FX)));
+    FPos += size_t(Count);
+    FX += Count;
+    if (Count & 1) Next();
+    return;
+  }
+  const int bytes = (Count + 1) / 2;
+  for (int i = 0; i < bytes; ++i) {
+    const uint8_t b = Next();
+    Put(Row, b >> 4);
+    if (2 * i + 1 < Count) Put(Row, b & 0x0F);
+  }
+  if (bytes & 1) Next();
+}
 
-}  // namespace
+// One 4-bit pixel at the cursor.
+void TBmpRowReader::Put(uint8_t* Row, uint8_t Index) {
+  if (FX < FWidth) {
+    uint8_t& b = Row[FX >> 1];
+    b = (FX & 1) ? uint8_t((b & 0xF0) | Index) : uint8_t((b & 0x0F) | (Index << 4));
+  }
+  ++FX;
+}
 
 void TBitmap::LoadFromMemory(const uint8_t* Data, size_t Size) {
-  const TBmpHeader h = ParseHeader(Data, Size);
+  TBmpRowReader reader(Data, Size);
   TBitmap loaded;
-  loaded.SetPixelFormat(h.Bits);
-  loaded.SetSize(int32_t(h.Width), int32_t(h.Height));
-  loaded.SetPalette(ReadPalette(Data, h));
-  if (h.Compression == BI_RGB)
-    ReadUncompressed(Data, Size, h, loaded);
-  else
-    TRleDecoder(Data, Size, h, loaded).Run();
+  loaded.SetPixelFormat(reader.BitsPerPixel());
+  loaded.SetSize(reader.Width(), reader.Height());
+  loaded.SetPalette(reader.Palette());
+  const int32_t height = reader.Height();
+  for (int32_t k = 0; k < height; ++k)
+    reader.ReadRow(loaded.ScanLine(reader.TopDown() ? k : height - 1 - k));
   *this = std::move(loaded);
 }
 

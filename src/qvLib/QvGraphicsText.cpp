@@ -124,9 +124,17 @@ void TStampFont::DrawText(TBitmap& Bitmap, int X, int Y, const std::string& Utf8
   }
 }
 
+namespace {
+constexpr int StampPointSize = 8;
+}
+
+int StampTextHeight() {
+  return TStampFont::Get(StampPointSize).TextHeight();
+}
+
 void DrawStampText(TBitmap& Bitmap, const std::string& Utf8Text) {
   if (Bitmap.BitsPerPixel() > 8) throw EGraphicsError("Conversion not supported.");
-  TStampFont& font = TStampFont::Get(8);
+  TStampFont& font = TStampFont::Get(StampPointSize);
   // Only the entries the pixel format can address.
   std::vector<TRGB> palette = Bitmap.Palette();
   palette.resize(std::min<size_t>(palette.size(), size_t(1) << Bitmap.BitsPerPixel()));

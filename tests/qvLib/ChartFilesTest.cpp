@@ -150,6 +150,48 @@ TEST(ConvertChartBitmap, PixelsAndDate) {
   }
 }
 
+// The installer converts a chart row by row, gathering only the stamped
+// bottom rows; the file must be the one that decoding the whole image,
+// stamping it and writing it gives, for every format a chart file can hold
+// and for images lower than the stamp.
+TEST(ConvertChartBitmap, RowByRowEqualsWholeImage) {
+  TempDir dir;
+  const std::string cmd =
+      "/usr/bin/python3 " + TestSourceDir() + "/make_bmp_cases.py " + dir.Path() + " 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+  std::vector<std::pair<std::string, Bytes>> images;
+  for (const char* name : {"bits1", "bits4", "bits4_12colours", "bits8", "bits8_topdown", "core8",
+                           "core1", "rle8", "rle4"})
+    images.emplace_back(name, ReadFileBytes(dir / (std::string(name) + ".bmp")));
+  images.emplace_back("chart-like 4 bits",
+                      SaveBitmapToMemory(TestBitmap(4, 300, 90, 16, 7), false));
+  images.emplace_back("chart-like rle8", SaveBitmapToMemory(TestBitmap(8, 300, 90, 99, 8), true));
+  // A delta escape down three rows inside the stamp, then the end of the
+  // bitmap long before the top row.
+  images.emplace_back("escapes", Rle8BmpFile(40, 30, {40, 1, 0, 0, 0, 2, 5, 3, 10, 2, 0, 0,
+                                                      20, 3, 0, 0, 0, 3, 1, 2, 3,  0, 0, 1}));
+  uint32_t code = 0;
+  ASSERT_TRUE(ChartNameToCode("180212", code));
+  const std::string chart = dir / "180212.zrn";
+  for (const auto& [what, image] : images) {
+    for (bool stamp : {false, true}) {
+      SCOPED_TRACE(what + (stamp ? " stamped" : ""));
+      WriteFileBytes(chart, ChartFileBytes(code, uint16_t(ChartEdition), image));
+      ConvertChartBitmap(dir / "rows.bmp", chart, stamp);
+      TBitmap whole;
+      whole.LoadFromMemory(image.data(), image.size());
+      if (stamp) DrawStampText(whole, StampNotice);
+      WriteBitmapFile(dir / "whole.bmp", whole);
+      EXPECT_EQ(ReadFileBytes(dir / "rows.bmp"), ReadFileBytes(dir / "whole.bmp"));
+    }
+  }
+  // True colour is refused either way.
+  WriteFileBytes(chart,
+                 ChartFileBytes(code, uint16_t(ChartEdition), ReadFileBytes(dir / "bits24.bmp")));
+  EXPECT_THROW(ConvertChartBitmap(dir / "rows24.bmp", chart, true), EGraphicsError);
+  EXPECT_FALSE(std::filesystem::exists(dir / "rows24.bmp"));
+}
+
 Bytes ZRAFile(const std::string& Name, int32_t Edition, const Bytes& Body) {
   TMemoryStream s;
   WriteZRAHeader(s, TZRAHeader{Name, Edition, 5, 123456, 654321});

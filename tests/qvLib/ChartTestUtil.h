@@ -11,6 +11,30 @@
 #include "QvDigitalCharts.h"
 #include "TempDir.h"
 
+// The folder of the chart tests' sources and scripts.
+inline std::string TestSourceDir() {
+  const std::string file = __FILE__;
+  return file.substr(0, file.rfind('/'));
+}
+
+// An 8-bit RLE8 BMP file of four colours around hand-made pixel data.
+inline std::vector<uint8_t> Rle8BmpFile(int Width, int Height, const std::vector<uint8_t>& Data) {
+  std::vector<uint8_t> f(14 + 40 + 4 * 4, 0);
+  f[0] = 'B';
+  f[1] = 'M';
+  f[10] = uint8_t(f.size());
+  f[14] = 40;
+  f[18] = uint8_t(Width);
+  f[22] = uint8_t(Height);
+  f[26] = 1;
+  f[28] = 8;
+  f[30] = 1;
+  f[46] = 4;  // four colours
+  for (int i = 0; i < 4; ++i) f[54 + 4 * i + 2] = uint8_t(i * 10);
+  f.insert(f.end(), Data.begin(), Data.end());
+  return f;
+}
+
 inline std::vector<TRGB> TestPalette(int Count, unsigned Seed) {
   std::mt19937 rng(Seed);
   std::vector<TRGB> palette;

@@ -2,16 +2,12 @@
 
 #include <cstdlib>
 
+#include "ChartTestUtil.h"
 #include "QvGraphics.h"
 #include "Streams.h"
 #include "TempDir.h"
 
 namespace {
-
-std::string SourceDir() {
-  const std::string file = __FILE__;
-  return file.substr(0, file.rfind('/'));
-}
 
 void LoadBytes(TBitmap& Bitmap, const std::vector<uint8_t>& Bytes) {
   Bitmap.LoadFromMemory(Bytes.data(), Bytes.size());
@@ -21,7 +17,7 @@ void LoadBytes(TBitmap& Bitmap, const std::vector<uint8_t>& Bytes) {
 TEST(BmpReader, MatchesIndependentDecoder) {
   TempDir dir;
   const std::string cmd =
-      "/usr/bin/python3 " + SourceDir() + "/make_bmp_cases.py " + dir.Path() + " 2>&1";
+      "/usr/bin/python3 " + TestSourceDir() + "/make_bmp_cases.py " + dir.Path() + " 2>&1";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
   const struct {
     const char* Name;
@@ -48,23 +44,6 @@ TEST(BmpReader, MatchesIndependentDecoder) {
   }
 }
 
-std::vector<uint8_t> Rle8File(int Width, int Height, const std::vector<uint8_t>& Data) {
-  std::vector<uint8_t> f(14 + 40 + 4 * 4, 0);
-  f[0] = 'B';
-  f[1] = 'M';
-  f[10] = uint8_t(f.size());
-  f[14] = 40;
-  f[18] = uint8_t(Width);
-  f[22] = uint8_t(Height);
-  f[26] = 1;
-  f[28] = 8;
-  f[30] = 1;
-  f[46] = 4;  // four colours
-  for (int i = 0; i < 4; ++i) f[54 + 4 * i + 2] = uint8_t(i * 10);
-  f.insert(f.end(), Data.begin(), Data.end());
-  return f;
-}
-
 // Hand-made RLE8 streams: escapes, clipping, early ends.
 TEST(BmpReader, Rle8Escapes) {
   const struct {
@@ -81,7 +60,7 @@ TEST(BmpReader, Rle8Escapes) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
     TBitmap bitmap;
-    LoadBytes(bitmap, Rle8File(4, 2, c.Data));
+    LoadBytes(bitmap, Rle8BmpFile(4, 2, c.Data));
     std::vector<uint8_t> got;
     for (int y = 0; y < 2; ++y)
       for (int x = 0; x < 4; ++x) got.push_back(bitmap.PixelIndex(x, y));
@@ -90,7 +69,7 @@ TEST(BmpReader, Rle8Escapes) {
 }
 
 TEST(BmpReader, RefusesBrokenFiles) {
-  std::vector<uint8_t> good = Rle8File(4, 2, {4, 1, 0, 0, 4, 2, 0, 1});
+  std::vector<uint8_t> good = Rle8BmpFile(4, 2, {4, 1, 0, 0, 4, 2, 0, 1});
   auto with = [&](size_t Offset, uint32_t Value, int Bytes) {
     std::vector<uint8_t> f = good;
     for (int i = 0; i < Bytes; ++i) f[Offset + i] = uint8_t(Value >> (8 * i));
@@ -110,8 +89,8 @@ TEST(BmpReader, RefusesBrokenFiles) {
       {"overflowing size", with(22, 0x10000, 4)},
       {"short file", std::vector<uint8_t>(good.begin(), good.begin() + 20)},
       {"palette beyond the end", with(46, 200, 4)},
-      {"run cut short", Rle8File(4, 2, {4})},
-      {"absolute run cut short", Rle8File(4, 2, {0, 5, 1, 2})},
+      {"run cut short", Rle8BmpFile(4, 2, {4})},
+      {"absolute run cut short", Rle8BmpFile(4, 2, {0, 5, 1, 2})},
   };
   for (const auto& c : cases) {
     TBitmap bitmap;
@@ -176,6 +155,28 @@ TEST(Bitmap, PixelFormatsAndSizes) {
   EXPECT_THROW(b.SetSize(40000, 2), EGraphicsError);
   EXPECT_THROW(b.SetSize(30000, 30000), EGraphicsError);
   EXPECT_THROW(b.SetSize(-1, 2), EGraphicsError);
+}
+
+// Sheet-sized images take their memory straight from the system: it must
+// start as index 0 everywhere, copies must not share it, and a new size
+// must clear it again.
+TEST(Bitmap, LargeImagesStartBlankAndCopyByValue) {
+  TBitmap b;
+  b.SetSize(3000, 1000);
+  size_t nonZero = 0;
+  for (int y = 0; y < b.Height(); ++y)
+    for (size_t x = 0; x < b.RowBytes(); ++x) nonZero += b.ScanLine(y)[x] != 0;
+  EXPECT_EQ(nonZero, 0u);
+  b.ScanLine(999)[2999] = 7;
+  TBitmap copy = b;
+  b.ScanLine(999)[2999] = 9;
+  EXPECT_EQ(copy.ScanLine(999)[2999], 7);
+  TBitmap moved = std::move(copy);
+  EXPECT_EQ(moved.ScanLine(999)[2999], 7);
+  copy = moved;
+  EXPECT_EQ(copy.ScanLine(999)[2999], 7);
+  b.SetSize(2999, 1000);
+  EXPECT_EQ(b.ScanLine(999)[2998], 0);
 }
 
 TEST(StampText, DrawsOnlyIntoTheBottomCellInTheNearestRed) {
