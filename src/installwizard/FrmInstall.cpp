@@ -73,7 +73,9 @@ TFormInstall::TFormInstall(const std::string& Source, const std::string& Dest,
                            const QImage& Picture, QWidget* Parent)
     : TExtForm(Parent) {
   setFixedSize(ClientWidth, ClientHeight);
-  if (!Picture.isNull()) SetWindowPicture(Picture);
+  // The main window's small picture unless the caller names another.
+  const QImage& picture = Picture.isNull() ? MainWindowSmallPicture() : Picture;
+  if (!picture.isNull()) SetWindowPicture(picture);
   QFont form = font();
   form.setPixelSize(11);
   setFont(form);

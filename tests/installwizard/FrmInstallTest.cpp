@@ -80,6 +80,12 @@ TEST_F(FrmInstallTest, PagesAndButtons) {
   QImage picture(24, 16, QImage::Format_RGB32);
   picture.fill(Qt::blue);
   EXPECT_TRUE(TFormInstall("", "", picture).HasWindowPicture());
+  // Without a picture of its own the wizard takes the main window's.
+  QImage small(105, 105, QImage::Format_RGB32);
+  small.fill(Qt::green);
+  SetMainWindowSmallPicture(small);
+  EXPECT_EQ(TFormInstall("", "").WindowPicture().size(), QSize(105, 105));
+  SetMainWindowSmallPicture(QImage());
   EXPECT_EQ(form->ButtonNext->text(), "&Next >");
   EXPECT_EQ(form->ButtonPrev->text(), "< &Back");
   EXPECT_EQ(form->PanelLicense->geometry(), QRect(40, 20, 390, 320));
