@@ -30,10 +30,14 @@ class TBmpRowReader {
   // run-length stream may end without its end-of-bitmap mark at a command
   // boundary, never inside a command. Raises EGraphicsError when the data
   // are cut short or every row has been read.
-  void ReadRow(uint8_t* Row);
+  void ReadRow(uint8_t* Row) { ReadRow(Row, false); }
+  // The same into a row known to hold zeros only: rows the file leaves
+  // blank are then not touched at all.
+  void ReadIntoBlankRow(uint8_t* Row) { ReadRow(Row, true); }
 
  private:
-  void DecodeRow(uint8_t* Row);
+  void ReadRow(uint8_t* Row, bool Blank);
+  void DecodeRow(uint8_t* Row, bool Blank);
   uint8_t Next();
   void Fill(uint8_t* Row, int Count, uint8_t Value);
   void Absolute(uint8_t* Row, int Count);

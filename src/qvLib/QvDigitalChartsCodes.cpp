@@ -83,7 +83,9 @@ bool ParseSeriesNNZK(const std::string& Name, TChartCodeFields& F) {
 
 // At least two digits: numbers below 10 get a leading zero.
 std::string TwoDigits(int Value) {
-  return (Value < 10 ? "0" : "") + std::to_string(Value);
+  std::string digits = std::to_string(Value);
+  if (Value < 10) digits.insert(digits.begin(), '0');
+  return digits;
 }
 
 char SubSheetChar(int Value) {

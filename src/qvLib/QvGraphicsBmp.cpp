@@ -111,19 +111,19 @@ TBmpRowReader::TBmpRowReader(const uint8_t* Data, size_t Size) : FData(Data), FS
     Invalid("pixel data cut short");
 }
 
-void TBmpRowReader::ReadRow(uint8_t* Row) {
+void TBmpRowReader::ReadRow(uint8_t* Row, bool Blank) {
   if (FRowsRead >= FHeight) Invalid("every row has been read");
   if (FCompression == BI_RGB)
     std::memcpy(Row, FData + FDataOffset + size_t(FRowsRead) * FStride, FRowBytes);
   else
-    DecodeRow(Row);
+    DecodeRow(Row, Blank);
   ++FRowsRead;
 }
 
 // Runs commands until the row ends: by an end-of-line, a delta escape that
 // moves down, the end-of-bitmap mark or the end of the data.
-void TBmpRowReader::DecodeRow(uint8_t* Row) {
-  std::memset(Row, 0, FRowBytes);
+void TBmpRowReader::DecodeRow(uint8_t* Row, bool Blank) {
+  if (!Blank) std::memset(Row, 0, FRowBytes);
   if (FSkippedRows > 0) {
     --FSkippedRows;
     return;
@@ -216,7 +216,7 @@ void TBitmap::LoadFromMemory(const uint8_t* Data, size_t Size) {
   loaded.SetPalette(reader.Palette());
   const int32_t height = reader.Height();
   for (int32_t k = 0; k < height; ++k)
-    reader.ReadRow(loaded.ScanLine(reader.TopDown() ? k : height - 1 - k));
+    reader.ReadIntoBlankRow(loaded.ScanLine(reader.TopDown() ? k : height - 1 - k));
   *this = std::move(loaded);
 }
 
