@@ -23,6 +23,9 @@ const QRect PageRect(40, 20, 390, 320);
 QFrame* NewPage(QWidget* Parent) {
   auto* page = new QFrame(Parent);
   page->setGeometry(PageRect);
+  // Pages are opaque, as the panels of the original windows: the window
+  // picture shows only around them.
+  page->setAutoFillBackground(true);
   page->hide();
   return page;
 }
@@ -177,6 +180,14 @@ void TFormInstall::CreateProgressPanel() {
   LabelProgressEntire = NewLabel(PanelProgress, QRect(0, 170, 390, 16));
   ProgressBarEntire = new TProgressBarEx(PanelProgress);
   ProgressBarEntire->setGeometry(0, 188, 390, 18);
+  // Black to blue for the chart set, black to lime for the whole run, with
+  // the percentage in white.
+  for (TProgressBarEx* bar : {ProgressBarSingle, ProgressBarEntire}) {
+    bar->SetColorStart(Qt::black);
+    bar->SetFontColor(Qt::white);
+  }
+  ProgressBarSingle->SetColorEnd(QColor(0, 0, 255));
+  ProgressBarEntire->SetColorEnd(QColor(0, 255, 0));
 }
 
 void TFormInstall::SetTexts() {

@@ -86,6 +86,13 @@ TEST_F(FrmInstallTest, PagesAndButtons) {
   SetMainWindowSmallPicture(small);
   EXPECT_EQ(TFormInstall("", "").WindowPicture().size(), QSize(105, 105));
   SetMainWindowSmallPicture(QImage());
+  // Black to blue for the set, black to lime for the whole run, white text.
+  EXPECT_EQ(form->ProgressBarSingle->ColorStart(), QColor(Qt::black));
+  EXPECT_EQ(form->ProgressBarSingle->ColorEnd(), QColor(0, 0, 255));
+  EXPECT_EQ(form->ProgressBarEntire->ColorStart(), QColor(Qt::black));
+  EXPECT_EQ(form->ProgressBarEntire->ColorEnd(), QColor(0, 255, 0));
+  EXPECT_EQ(form->ProgressBarSingle->FontColor(), QColor(Qt::white));
+  EXPECT_EQ(form->ProgressBarEntire->FontColor(), QColor(Qt::white));
   EXPECT_EQ(form->ButtonNext->text(), "&Next >");
   EXPECT_EQ(form->ButtonPrev->text(), "< &Back");
   EXPECT_EQ(form->PanelLicense->geometry(), QRect(40, 20, 390, 320));
@@ -559,7 +566,12 @@ TEST_F(FrmInstallTest, Screenshots) {
   const char* folder = std::getenv("ZARNAVIS_SCREENSHOT_DIR");
   if (!folder) GTEST_SKIP() << "set ZARNAVIS_SCREENSHOT_DIR to write the page pictures";
   MakeSets(ThreeSetsLayout);
+  // The launcher's small picture, as the wizard gets it from the main window.
+  const QImage small(INSTALL_TEST_SCRIPTS "/../../src/launcher/resources/background_small.jpg");
+  EXPECT_FALSE(small.isNull());
+  SetMainWindowSmallPicture(small);
   auto form = NewForm(FSource, FDest);
+  SetMainWindowSmallPicture(QImage());
   const auto grab = [&](const char* name) {
     QApplication::processEvents();
     EXPECT_TRUE(form->grab().save(QString(folder) + "/install-" + name + ".png"));
