@@ -92,7 +92,7 @@ class TArchiveReader {
   }
 
   [[noreturn]] void Fail(int Index) const {
-    throw EZRNError("The chart file \"" + FileName(Index) + "\" could not be unpacked from " +
+    throw EZRNError("The file \"" + FileName(Index) + "\" could not be unpacked from " +
                     FArchiveName + ": " + (FReason.empty() ? "unknown reason" : FReason) + ".");
   }
 
@@ -208,7 +208,10 @@ bool TChartInstaller::InstallChartSet(const TChartSets& Set, int Resolution, int
 
   for (int i = reader.Count() - 1; i >= 0; --i) {
     if (!IsNavigationFile(reader.FileName(i))) continue;
-    if (reader.Unpack(i)) FileSetReadOnly(FDestFolder + reader.FileName(i), false);
+    // A file the reader's rules skip (an existing read-only one) stays, but
+    // becomes writable like a fresh one.
+    reader.Unpack(i);
+    FileSetReadOnly(FDestFolder + reader.FileName(i), false);
   }
 
   if (FCallbacks.OnSetStart) FCallbacks.OnSetStart(Set, Resolution, chartSet->ChartCount);
@@ -268,21 +271,18 @@ void TChartInstaller::PruneUpdateIndex() {
 }
 
 void TChartInstaller::RegisterChartSets() {
-  bool autoImport = true;
+  // Without the navigation program's key (it cannot be created) the program
+  // still records its own sets; a failing write after that raises.
+  const bool autoImport = RegCreateRootKey(TRegRoot::CurrentUser, NavAutoImportKey);
   for (const auto& set : FChartSets) {
     for (int res = 0; res < ResolutionCount; ++res) {
       if (!set->GetSelected(res)) continue;
       const std::string dpi = DpiText(res);
       RegWriteString(rkMachine, "ChartSets\\" + set->Name, dpi, FDestFolder);
-      if (!autoImport) continue;
-      try {
+      if (autoImport)
         RegWriteRootString(
             TRegRoot::CurrentUser, NavAutoImportKey, set->Name + " (" + dpi + ")",
             FDestFolder + set->Code + "_" + dpi + "_" + std::to_string(ChartEdition) + ".chi");
-      } catch (const ERegistryException&) {
-        // The navigation program's key cannot be written: it gets no list.
-        autoImport = false;
-      }
     }
   }
 }

@@ -7,7 +7,10 @@
 
 std::string SizeText(int64_t Bytes) {
   const double megabytes = double(Bytes) / 1048576.0;
-  return QLocale().toString(megabytes, 'f', 1).toStdString() + " MB";
+  // The locale's decimal separator, but no thousands separators: 1228.8 MB.
+  QLocale locale;
+  locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+  return locale.toString(megabytes, 'f', 1).toStdString() + " MB";
 }
 
 std::string ChartStatusText(int Count, int64_t Bytes) {

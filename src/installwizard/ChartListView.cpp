@@ -83,7 +83,7 @@ int TChartListView::ImageTop(int Row) const {
 QString TChartListView::DrawnCaption(int Row) const {
   if (!FChartSets || Row < 0 || Row >= int(FChartSets->size())) return {};
   const QFontMetrics metrics(font());
-  const int width = columnWidth(0) - 4;
+  const int width = columnWidth(0);
   return QString::fromStdString(
       FitText((*FChartSets)[size_t(Row)]->Name, width, [&](const std::string& Text) {
         return metrics.horizontalAdvance(QString::fromStdString(Text));
@@ -102,7 +102,7 @@ void TChartListView::drawRow(QPainter* Painter, const QStyleOptionViewItem& Opti
   Painter->translate(-horizontalOffset(), 0);
   Painter->setFont(font());
   Painter->setPen(palette().color(selected ? QPalette::HighlightedText : QPalette::Text));
-  Painter->drawText(QRect(2, rect.top(), columnWidth(0) - 2, rect.height()),
+  Painter->drawText(QRect(0, rect.top(), columnWidth(0), rect.height()),
                     Qt::AlignLeft | Qt::AlignVCenter, DrawnCaption(row));
   const int y = rect.top() + (rect.height() - ImageHeight) / 2;
   for (int subItem = 0; subItem < 2; ++subItem) DrawSubItem(*Painter, set, subItem, y);

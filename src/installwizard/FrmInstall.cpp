@@ -76,6 +76,7 @@ TFormInstall::TFormInstall(const std::string& Source, const std::string& Dest,
                            const QImage& Picture, QWidget* Parent)
     : TExtForm(Parent) {
   setFixedSize(ClientWidth, ClientHeight);
+  CentreOnScreen(*this);
   // The main window's small picture unless the caller names another.
   const QImage& picture = Picture.isNull() ? MainWindowSmallPicture() : Picture;
   if (!picture.isNull()) SetWindowPicture(picture);

@@ -115,9 +115,11 @@ bool TFormInstall::CheckFolders() {
   }
   ListViewCharts->clear();
   FChartSets.clear();
-  QCoreApplication::processEvents();
+  // The window keeps painting while a slow CD is read; clicks wait until the
+  // list is complete, so Back or Cancel cannot cut into the scan.
   FChartSets =
-      FindChartSets(ExcludeTrailingPathDelimiter(EditSource->text().toStdString()), FDestFolder);
+      FindChartSets(ExcludeTrailingPathDelimiter(EditSource->text().toStdString()), FDestFolder,
+                    [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
   if (FChartSets.empty()) {
     Warn(GetText(58) + std::to_string(ChartEdition) + ".");
     return false;

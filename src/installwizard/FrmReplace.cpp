@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "ExtForm.h"
 #include "Languages.h"
 #include "MsgBox.h"
 
@@ -28,6 +29,7 @@ TFormReplace::TFormReplace(const std::string& Message, bool OfferAll, bool Offer
     : QDialog(Parent) {
   setWindowTitle("Bestand vervangen");
   setFixedSize(ClientWidth, ClientHeight);
+  CentreOnScreen(*this);
   QFont form = font();
   form.setPixelSize(11);
   setFont(form);

@@ -114,7 +114,11 @@ using TChartSetsList = std::vector<std::unique_ptr<TChartSets>>;
 
 // The chart sets of the archives in ArchiveFolder, in ascending order of
 // their lower-cased prefix; sets with no archive of this edition are left out.
-TChartSetsList FindChartSets(const std::string& ArchiveFolder, const std::string& InstalledFolder);
+// BetweenFiles, when given, runs before each file of the folder is looked at
+// and before each set is opened: reading a CD takes a while, and a window
+// stays responsive meanwhile.
+TChartSetsList FindChartSets(const std::string& ArchiveFolder, const std::string& InstalledFolder,
+                             const std::function<void()>& BetweenFiles = {});
 
 // ---------------------------------------------------------------------------
 // Chart files (.zrn): "ZRN2", chart code, 16-bit edition, then a 32-bit

@@ -140,12 +140,14 @@ int32_t TChartSets::GetSize(int Index) const {
   return set ? set->Size : 0;
 }
 
-TChartSetsList FindChartSets(const std::string& ArchiveFolder, const std::string& InstalledFolder) {
+TChartSetsList FindChartSets(const std::string& ArchiveFolder, const std::string& InstalledFolder,
+                             const std::function<void()>& BetweenFiles) {
   // Archives are grouped by their lower-cased name without "_120.zra" or
   // "_240.zra"; TChartSets opens them by their real names.
   std::set<std::string> prefixes;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(fs::path(ArchiveFolder), ec)) {
+    if (BetweenFiles) BetweenFiles();
     const std::string name = entry.path().filename().string();
     if (!entry.is_regular_file(ec) || name.size() < 4 ||
         Lower(name.substr(name.size() - 4)) != ".zra")
@@ -155,6 +157,7 @@ TChartSetsList FindChartSets(const std::string& ArchiveFolder, const std::string
   }
   TChartSetsList result;
   for (const std::string& prefix : prefixes) {
+    if (BetweenFiles) BetweenFiles();
     auto sets = std::make_unique<TChartSets>((fs::path(ArchiveFolder) / prefix).string(),
                                              InstalledFolder, ChartEdition);
     if (sets->Resolutions != 0) result.push_back(std::move(sets));

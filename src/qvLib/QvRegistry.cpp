@@ -226,6 +226,18 @@ std::vector<std::string> RegReadValueNames(TRegRoot Root, const std::string& Key
   return names;
 }
 
+bool RegCreateRootKey(TRegRoot Root, const std::string& Key) {
+  if (!IsStorableName(Key)) return false;
+  try {
+    SettingsHive(Root).Update([&](THive& Hive) { Hive.CreateKey(Key); });
+  } catch (const EHiveError&) {
+    return false;
+  } catch (const EHiveIOError&) {
+    return false;
+  }
+  return true;
+}
+
 void RegWriteRootString(TRegRoot Root, const std::string& Key, const std::string& Name,
                         const std::string& Value) {
   WriteValue(Root, Key, TRegValue::String(Name, Value));

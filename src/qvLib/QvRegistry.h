@@ -71,6 +71,8 @@ std::string RegReadRootString(TRegRoot Root, const std::string& Key, const std::
                               const std::string& Default);
 // Names of the values of Key in stored order; empty on every failure.
 std::vector<std::string> RegReadValueNames(TRegRoot Root, const std::string& Key);
+// Opens Key for writing, creating it when missing; false when that fails.
+bool RegCreateRootKey(TRegRoot Root, const std::string& Key);
 // Raises like RegWriteString.
 void RegWriteRootString(TRegRoot Root, const std::string& Key, const std::string& Name,
                         const std::string& Value);

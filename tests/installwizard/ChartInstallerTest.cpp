@@ -8,6 +8,7 @@
 #include "FileTimes.h"
 #include "InstallTestData.h"
 #include "NavProgram.h"
+#include "Paths.h"
 
 namespace {
 
@@ -110,6 +111,31 @@ TEST_F(ChartInstallerTest, RegistersSelectedSetsForTheProgramAndTheNavigationPro
   EXPECT_EQ(RegReadRootString(TRegRoot::CurrentUser, NavAutoImportKey, "NNZK Noordzee (240)", ""),
             FDest + "NNZK_240_2003.chi");
   EXPECT_EQ(RegReadValueNames(TRegRoot::CurrentUser, NavAutoImportKey).size(), 4u);
+}
+
+// The user's settings cannot be written (the hive does not parse, so it is
+// never overwritten): the navigation program gets no list, the program still
+// records its own sets, and nothing raises.
+TEST_F(ChartInstallerTest, UnwritableUserSettingsSkipOnlyTheNavigationProgramsList) {
+  MakeSets(ThreeSetsLayout);
+  TChartSetsList sets = Find();
+  const std::string userHive = GetSettingsFolder() + "user.reg";
+  WriteFileText(userHive, "this is no settings file\n");
+  EXPECT_NO_THROW(Install(sets));
+  EXPECT_EQ(RegReadString(rkMachine, "ChartSets\\1801 Waddenzee", "240", "-"), FDest);
+  EXPECT_EQ(Read(userHive), "this is no settings file\n");
+}
+
+// A calibration file already there and read-only is not replaced by the
+// reader's rules, but it ends writable like every installed file.
+TEST_F(ChartInstallerTest, ExistingReadOnlyCalibrationFileEndsWritable) {
+  MakeSets(ThreeSetsLayout);
+  TChartSetsList sets = Find();
+  const std::string chi = FDest + "1801_240_2003.chi";
+  WriteFileText(chi, "older calibration\r\n");
+  ASSERT_TRUE(FileSetReadOnly(chi, true));
+  Install(sets);
+  EXPECT_FALSE(FileIsReadOnly(chi));
 }
 
 // One planted installed chart per case; the answer decides its fate.

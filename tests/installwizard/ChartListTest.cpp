@@ -27,8 +27,12 @@ TEST_F(ChartListTest, SizesAreMegabytesWithOneDecimal) {
   for (const Row& r : rows) EXPECT_EQ(SizeText(r.bytes), r.text) << r.bytes;
   EXPECT_EQ(ChartStatusText(3, 734003200), "3 Chartset(s) (700.0 MB)");
   EXPECT_EQ(ChartStatusText(0, 0), "0 Chartset(s) (0.0 MB)");
+  // The locale's decimal separator, never a thousands separator.
   QLocale::setDefault(QLocale(QLocale::Dutch, QLocale::Netherlands));
   EXPECT_EQ(SizeText(1572864), "1,5 MB");
+  EXPECT_EQ(SizeText(5000000000LL), "4768,4 MB");
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  EXPECT_EQ(SizeText(5000000000LL), "4768.4 MB");
 }
 
 TEST_F(ChartListTest, FitTextCutsOneCharacterPerPass) {

@@ -110,9 +110,11 @@ int main(int argc, char** argv) {
       return 1;
     }
     const TInstallResult result = installer.RunInstallation();
+    // What was installed is told first, as the wizard does, then recorded.
+    const std::string message = InstalledSetsMessage(result);
+    if (!message.empty()) PrintMessage(message);
     installer.PruneUpdateIndex();
     installer.RegisterChartSets();
-    PrintMessage(InstalledSetsMessage(result));
     return 0;
   } catch (const Exception& e) {
     std::fprintf(stderr, "zrninstall: %s: %s\n", e.ClassName(), e.Message().c_str());
