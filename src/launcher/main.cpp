@@ -12,6 +12,7 @@
 #include "ProgInfo.h"
 #include "QvLanguage.h"
 #include "WizardLinks.h"
+#include "ZipWindows.h"
 
 namespace {
 
@@ -70,6 +71,7 @@ int Run(int argc, char** argv, const std::vector<std::string>& parameters) {
     TFormRTLIError::Instance();
     QCoreApplication::setApplicationName(QStringLiteral("ZRN"));
     ConnectWizards();
+    ConnectZipToWindows();
     auto* form = new TFormMain();
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->show();

@@ -51,3 +51,8 @@ inline void WriteFileText(const std::string& Name, const std::string& Text) {
   std::ofstream out(Name, std::ios::binary | std::ios::trunc);
   out << Text;
 }
+
+inline std::string ReadFileText(const std::string& Name) {
+  const std::vector<uint8_t> bytes = ReadFileBytes(Name);
+  return std::string(bytes.begin(), bytes.end());
+}
