@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -30,6 +31,17 @@ bool IsWindowsProgramName(const QString& file) {
          suffix == QLatin1String("bat");
 }
 
+// An ELF binary or a script with its interpreter line.
+bool IsLinuxProgram(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  const QByteArray start = file.read(4);
+  return start.startsWith(
+             "\x7f"
+             "ELF") ||
+         start.startsWith("#!");
+}
+
 // A file named without a folder is looked for in the working folder, then on
 // the search path, as the shell does.
 QString Resolve(const QString& file, const QString& directory) {
@@ -55,7 +67,10 @@ TShellAction ClassifyShellFile(const std::string& file, const std::string& direc
   if (path.isEmpty()) return TShellAction::Missing;
   const QFileInfo info(path);
   if (info.isDir()) return TShellAction::Document;
-  if (info.isExecutable()) return TShellAction::Program;
+  // Discs and FAT media mark every file executable: only a real Linux
+  // program (a binary or a script) is started as one; a Windows program goes
+  // to wine by its name, and any other file is a document for its viewer.
+  if (info.isExecutable() && IsLinuxProgram(path)) return TShellAction::Program;
   if (IsWindowsProgramName(path)) return TShellAction::WindowsProgram;
   return TShellAction::Document;
 }

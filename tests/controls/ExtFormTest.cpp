@@ -86,6 +86,15 @@ TEST(Shell, ClassifiesWhatItOpens) {
   write("Setup.exe", false);
   write("run.sh", true);
   write("legenda.chm", false);
+  // From a disc that marks every file executable: a Windows program and a
+  // help file are no Linux programs.
+  for (const auto& [name, content] : {std::pair{"Install.exe", "MZ"}, {"english.chm", "ITSF"}}) {
+    QFile f(QString::fromStdString(root + name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+    f.close();
+    f.setPermissions(f.permissions() | QFile::ExeOwner);
+  }
   struct Row {
     std::string file, directory;
     TShellAction action;
@@ -97,6 +106,8 @@ TEST(Shell, ClassifiesWhatItOpens) {
       {"Setup.exe", root, TShellAction::WindowsProgram},
       {root + "run.sh", "", TShellAction::Program},
       {root + "legenda.chm", root, TShellAction::Document},
+      {root + "Install.exe", "", TShellAction::WindowsProgram},
+      {root + "english.chm", "", TShellAction::Document},
       {root + "missing.chm", root, TShellAction::Missing},
       {"no-such-program-here.exe", "", TShellAction::Missing},
       {"sh", "", TShellAction::Program},
