@@ -184,8 +184,9 @@ void TNumberEdit::DoChange() {
 
 void TNumberEdit::keyPressEvent(QKeyEvent* Event) {
   const QString typed = Event->text();
-  // Keys without a character (arrows, Delete, Home) edit as usual.
-  if (typed.isEmpty()) return TCustomEditEx::keyPressEvent(Event);
+  // Keys without a character (arrows, Home) edit as usual; so does Delete,
+  // which X11 reports with the DEL character as its text.
+  if (typed.isEmpty() || Event->key() == Qt::Key_Delete) return TCustomEditEx::keyPressEvent(Event);
   // Clipboard, undo and selection shortcuts still work; the value follows
   // what they insert and falls back to the last good one on exit.
   if (Event->modifiers() & Qt::ControlModifier) return TCustomEditEx::keyPressEvent(Event);

@@ -149,6 +149,12 @@ TEST_F(NumberEditTest, ControlKeysOtherThanBackspaceAndEnterAreNotInserted) {
   Edit->event(&letter);
   EXPECT_TRUE(letter.isAccepted());  // swallowed
   EXPECT_EQ(Edit->Text(), "12");
+  // Delete as the X11 keyboard sends it, with the DEL character as its text,
+  // still deletes forward.
+  QTest::keyClick(Edit, Qt::Key_Home);
+  QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, "\x7f");
+  Edit->event(&del);
+  EXPECT_EQ(Edit->Text(), "2");
 }
 
 TEST_F(NumberEditTest, HexFieldPadsToDigitsAndUpperCasesTypedLetters) {
