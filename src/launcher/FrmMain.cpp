@@ -81,8 +81,7 @@ QString BuildText(uint32_t version, QDate releaseDate) {
 void TFormMain::CreateControls() {
   setObjectName(QStringLiteral("FormMain"));
   setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFixedSize(kClientWidth, kClientHeight);
   setFont(ArialPixels(13, true));
 

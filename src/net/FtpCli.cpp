@@ -442,6 +442,9 @@ void TCustomFtpCli::AbortSession() {
 
 bool TCustomFtpCli::DoOpen() {
   StartSingle(ftpOpenAsync);
+  // A QUIT of an earlier session must not make this session's early close
+  // look like a requested one.
+  FQuitPending = false;
   FReader.Clear();
   FReader.SetAcceptLF((FOptions & ftpAcceptLF) != 0);
   SetState(ftpsResolving);
