@@ -1,4 +1,4 @@
-// A BMP file given as bytes: loaded, then every row expanded and encoded as
+// A BMP file given as bytes: loaded, then its rows expanded and encoded as
 // an installed bitmap's RLE8 row. Any input must end in a bitmap or a
 // graphics error.
 
