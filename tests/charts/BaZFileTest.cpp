@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "ChartsTestUtil.h"
+#include "ErrorOf.h"
 #include "FileTimes.h"
 #include "QvBaZFile.h"
 #include "QvDigitalCharts.h"
@@ -50,15 +51,6 @@ Bytes UpdateData(int32_t Edition, double Date, const Bytes& Records, int32_t Cou
   s.WriteInt32(Count);
   s.WriteBuffer(Records.data(), int64_t(Records.size()));
   return s.Data();
-}
-
-std::string ErrorOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "no error";
 }
 
 TEST(BaZFile, CreateStoresTheStreamAsData) {

@@ -10,13 +10,13 @@
 
 #include "BrowseFolder.h"
 #include "BrowseFolderForm.h"
-#include "ControlsTestApp.h"
 #include "DirTreeView.h"
 #include "ExtForm.h"
 #include "MsgBoxHook.h"
 #include "QvLanguage.h"
 #include "SimulatedVolumes.h"
 #include "TempDir.h"
+#include "TestApplication.h"
 
 namespace fs = std::filesystem;
 
@@ -27,7 +27,6 @@ namespace {
 class BrowseFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TestApp();
     SelectLanguage(LanguageEnglish);
     Disk = Temp / "disk";
     fs::create_directories(Disk + "/have/inner");
@@ -474,7 +473,6 @@ class TVolumesWithShare : public TSimulatedVolumes {
 };
 
 TEST(DirTreeViewNetworkTest, NetworkDrivesOnlyWhenAllowedAndRefreshFallsBackToTheFirstDrive) {
-  TestApp();
   TempDir temp;
   fs::create_directories(temp / "disk/have");
   fs::create_directories(temp / "share/docs");

@@ -5,34 +5,12 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "ControlsTestApp.h"
+#include "EditWindowFixture.h"
 #include "QvEditEx.h"
 
 namespace {
 
-class EditExTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    TestApp();
-    Window = std::make_unique<QWidget>();
-    auto* layout = new QVBoxLayout(Window.get());
-    Edit = new TCustomEditEx(Window.get());
-    Other = new QLineEdit(Window.get());
-    layout->addWidget(Edit);
-    layout->addWidget(Other);
-    Window->show();
-    Window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
-  }
-  void Enter() {
-    Other->setFocus(Qt::OtherFocusReason);
-    Edit->setFocus(Qt::TabFocusReason);
-  }
-
-  std::unique_ptr<QWidget> Window;
-  TCustomEditEx* Edit = nullptr;
-  QLineEdit* Other = nullptr;
-};
+using EditExTest = TEditWindowFixture<TCustomEditEx>;
 
 TEST_F(EditExTest, CharCaseConvertsTypedAndSetText) {
   Edit->SetText("Mixed");

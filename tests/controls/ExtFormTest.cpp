@@ -9,10 +9,10 @@
 #include <QThread>
 
 #include "ExtForm.h"
-#include "GuiTestApp.h"
 #include "HTMLHelper.h"
 #include "Shell.h"
 #include "TempDir.h"
+#include "TestApplication.h"
 
 namespace {
 

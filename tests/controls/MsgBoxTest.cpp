@@ -5,12 +5,12 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "GuiTestApp.h"
 #include "MsgBox.h"
 #include "MsgBoxDialog.h"
 #include "MsgBoxHook.h"
 #include "MsgBoxLayout.h"
 #include "QvLanguage.h"
+#include "TestApplication.h"
 
 namespace {
 

@@ -8,37 +8,26 @@
 #include <limits>
 #include <memory>
 
-#include "ControlsTestApp.h"
+#include "EditWindowFixture.h"
 #include "QvEditEx.h"
 
 namespace {
 
-// A window with the number edit and a second field to move the focus to, so
-// that leaving the edit happens as it does for a user.
-class NumberEditTest : public ::testing::Test {
+// The number edit in a window, with the user's C locale for the test.
+class NumberEditTest : public TEditWindowFixture<TNumberEdit> {
  protected:
   void SetUp() override {
-    TestApp();
     QLocale::setDefault(QLocale::c());
-    Window = std::make_unique<QWidget>();
-    auto* layout = new QVBoxLayout(Window.get());
-    Edit = new TNumberEdit(Window.get());
-    Other = new QLineEdit(Window.get());
-    layout->addWidget(Edit);
-    layout->addWidget(Other);
-    Window->show();
-    Window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+    TEditWindowFixture::SetUp();
   }
   void TearDown() override {
-    Window.reset();
+    TEditWindowFixture::TearDown();
     QLocale::setDefault(QLocale::c());
   }
 
   // Enters the field (which selects its text) and types Keys.
   void Type(const QString& Keys) {
-    Other->setFocus(Qt::OtherFocusReason);
-    Edit->setFocus(Qt::TabFocusReason);
+    Enter();
     ASSERT_TRUE(Edit->hasFocus());
     QTest::keyClicks(Edit, Keys);
   }
@@ -52,10 +41,6 @@ class NumberEditTest : public ::testing::Test {
     Edit->SetMax(std::numeric_limits<int32_t>::max());
     Edit->SetIntValue(21);
   }
-
-  std::unique_ptr<QWidget> Window;
-  TNumberEdit* Edit = nullptr;
-  QLineEdit* Other = nullptr;
 };
 
 TEST_F(NumberEditTest, DefaultsOfANewField) {

@@ -7,16 +7,13 @@
 #include <cmath>
 #include <limits>
 
-#include "ControlsTestApp.h"
+#include "TestApplication.h"
 
 namespace {
 
 class ProgressBarExTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    TestApp();
-    QLocale::setDefault(QLocale::c());
-  }
+  void SetUp() override { QLocale::setDefault(QLocale::c()); }
   void TearDown() override { QLocale::setDefault(QLocale::c()); }
 
   QImage Paint(TProgressBarEx& Bar) {

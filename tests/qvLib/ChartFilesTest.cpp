@@ -3,20 +3,12 @@
 #include <filesystem>
 
 #include "ChartTestUtil.h"
+#include "ErrorOf.h"
 #include "FileTimes.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-std::string ErrorOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "no error";
-}
 
 Bytes ChartFileBytes(uint32_t Code, uint16_t Edition, const Bytes& Image,
                      int32_t Length = INT32_MIN) {

@@ -1,3 +1,4 @@
+#include "ErrorOf.h"
 #include "QvFileIO.h"
 
 #include <gtest/gtest.h>
@@ -14,15 +15,6 @@ std::vector<uint8_t> Pattern(size_t Count) {
   std::vector<uint8_t> v(Count);
   for (size_t i = 0; i < Count; ++i) v[i] = static_cast<uint8_t>((i * 7 + i / 251) & 0xFF);
   return v;
-}
-
-std::string ErrorOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const EStreamError& e) {
-    return e.Message();
-  }
-  return "";
 }
 
 class BufferedFileStreamTest : public ::testing::Test {
@@ -56,7 +48,8 @@ TEST_F(BufferedFileStreamTest, ReadsExactlyToTheEndAndNotOneByteMore) {
   EXPECT_EQ(got, data);
   EXPECT_TRUE(s.IsEOF());
   uint8_t b;
-  EXPECT_EQ(ErrorOf([&] { s.Read(&b, 1); }), "Read beyond end of file in " + FullName);
+  EXPECT_EQ(ErrorOf<EStreamError>([&] { s.Read(&b, 1); }),
+            "Read beyond end of file in " + FullName);
 }
 
 TEST_F(BufferedFileStreamTest, ReadBeyondEndReadsNothing) {
@@ -64,7 +57,8 @@ TEST_F(BufferedFileStreamTest, ReadBeyondEndReadsNothing) {
   TBufferedFileStream s(Name, 1024, fmOpenRead);
   s.Seek(90, soFromBeginning);
   std::vector<uint8_t> buf(20, 0xEE);
-  EXPECT_EQ(ErrorOf([&] { s.Read(buf.data(), 11); }), "Read beyond end of file in " + FullName);
+  EXPECT_EQ(ErrorOf<EStreamError>([&] { s.Read(buf.data(), 11); }),
+            "Read beyond end of file in " + FullName);
   EXPECT_EQ(buf[0], 0xEE);
   EXPECT_EQ(s.Position(), 90);
   EXPECT_EQ(s.Read(buf.data(), 10), 10);
@@ -76,9 +70,12 @@ TEST_F(BufferedFileStreamTest, SeekBoundsAndOrigins) {
   EXPECT_EQ(s.Seek(0, soFromEnd), 3000);
   EXPECT_EQ(s.Seek(-1000, soFromCurrent), 2000);
   EXPECT_EQ(s.Seek(3000, soFromBeginning), 3000);
-  EXPECT_EQ(ErrorOf([&] { s.Seek(3001, soFromBeginning); }), "Invalid new position in " + FullName);
-  EXPECT_EQ(ErrorOf([&] { s.Seek(-1, soFromBeginning); }), "Invalid new position in " + FullName);
-  EXPECT_EQ(ErrorOf([&] { s.Seek(0, 3); }), "TBufferedFileStream.Seek: Invalid origin.");
+  EXPECT_EQ(ErrorOf<EStreamError>([&] { s.Seek(3001, soFromBeginning); }),
+            "Invalid new position in " + FullName);
+  EXPECT_EQ(ErrorOf<EStreamError>([&] { s.Seek(-1, soFromBeginning); }),
+            "Invalid new position in " + FullName);
+  EXPECT_EQ(ErrorOf<EStreamError>([&] { s.Seek(0, 3); }),
+            "TBufferedFileStream.Seek: Invalid origin.");
   s.Seek(1023, soFromBeginning);
   EXPECT_EQ(s.ReadByte(), Pattern(3000)[1023]);
   EXPECT_EQ(s.ReadByte(), Pattern(3000)[1024]);
@@ -144,9 +141,9 @@ TEST_F(BufferedFileStreamTest, SetSizeTruncatesAndMovesThePosition) {
 }
 
 TEST_F(BufferedFileStreamTest, OpenErrorsNameTheFileAsGiven) {
-  EXPECT_EQ(ErrorOf([&] { TBufferedFileStream s("no/such/file", 1024, fmOpenRead); }),
+  EXPECT_EQ(ErrorOf<EStreamError>([&] { TBufferedFileStream s("no/such/file", 1024, fmOpenRead); }),
             "Cannot open file no/such/file");
-  EXPECT_EQ(ErrorOf([&] { TBufferedFileStream s(Dir / "none/x", 1024, fmCreate); }),
+  EXPECT_EQ(ErrorOf<EStreamError>([&] { TBufferedFileStream s(Dir / "none/x", 1024, fmCreate); }),
             "Cannot create file " + Dir / "none/x");
 }
 

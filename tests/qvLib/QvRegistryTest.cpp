@@ -1,3 +1,4 @@
+#include "ErrorOf.h"
 #include "QvRegistry.h"
 
 #include <gtest/gtest.h>
@@ -11,17 +12,6 @@
 
 namespace {
 
-// Message of the registry error Body raises; "<none>" when it raises none.
-template <typename F>
-std::string ErrorOf(F Body) {
-  try {
-    Body();
-  } catch (const ERegistryException& e) {
-    return e.Message();
-  }
-  return "<none>";
-}
-
 const std::string kMachineKey = "HKEY_LOCAL_MACHINE\\Software\\Quorvel\\ZRN\\2003";
 const std::string kUserKey = "HKEY_CURRENT_USER\\Software\\Quorvel\\ZRN\\2003";
 
@@ -32,10 +22,15 @@ std::string Quoted(const std::string& Reason, const std::string& Name) {
 // Must run before any test sets the key names (test order within the file).
 TEST(QvRegistryUnset, OperationsBeforeTheKeyNamesRaise) {
   const std::string undefined = "The program's main registry keys are undefined.";
-  EXPECT_EQ(ErrorOf([] { RegReadString(rkUser, "International", "Language", "English"); }),
+  EXPECT_EQ(ErrorOf<ERegistryException>(
+                [] { RegReadString(rkUser, "International", "Language", "English"); }),
             undefined);
-  EXPECT_EQ(ErrorOf([] { RegReadInteger(rkMachine, "", "BaZ Index size 120"); }), undefined);
-  EXPECT_EQ(ErrorOf([] { RegWriteBool(rkUser, "Update", "Proxy login", true); }), undefined);
+  EXPECT_EQ(
+      ErrorOf<ERegistryException>([] { RegReadInteger(rkMachine, "", "BaZ Index size 120"); }),
+      undefined);
+  EXPECT_EQ(
+      ErrorOf<ERegistryException>([] { RegWriteBool(rkUser, "Update", "Proxy login", true); }),
+      undefined);
 }
 
 class QvRegistry : public ::testing::Test {
@@ -59,24 +54,27 @@ TEST_F(QvRegistry, KeyPathsAreBuiltFromProductAndEdition) {
 }
 
 TEST_F(QvRegistry, MissingKeysAndValuesRaiseWithTheirFullNames) {
-  EXPECT_EQ(ErrorOf([] { RegReadInteger(rkMachine, "", "BaZ Index size 120"); }),
-            Quoted("Error opening registry key.", kMachineKey));
-  EXPECT_EQ(ErrorOf([] { RegReadBinaryData(rkUser, "Update", "X"); }),
+  EXPECT_EQ(
+      ErrorOf<ERegistryException>([] { RegReadInteger(rkMachine, "", "BaZ Index size 120"); }),
+      Quoted("Error opening registry key.", kMachineKey));
+  EXPECT_EQ(ErrorOf<ERegistryException>([] { RegReadBinaryData(rkUser, "Update", "X"); }),
             Quoted("Error opening registry key.", kUserKey + "\\Update"));
   RegWriteInteger(rkMachine, "", "BaZ Index size 240", 0);
   RegWriteString(rkUser, "International", "Language", "Dutch");
-  EXPECT_EQ(ErrorOf([] { RegReadInteger(rkMachine, "", "BaZ Index size 120"); }),
-            Quoted("Registry value does not exist.", kMachineKey + "\\BaZ Index size 120"));
-  EXPECT_EQ(ErrorOf([] { RegReadInteger(rkUser, "International", "Proxy"); }),
+  EXPECT_EQ(
+      ErrorOf<ERegistryException>([] { RegReadInteger(rkMachine, "", "BaZ Index size 120"); }),
+      Quoted("Registry value does not exist.", kMachineKey + "\\BaZ Index size 120"));
+  EXPECT_EQ(ErrorOf<ERegistryException>([] { RegReadInteger(rkUser, "International", "Proxy"); }),
             Quoted("Registry value does not exist.", kUserKey + "\\International\\Proxy"));
   char buffer[4];
-  EXPECT_EQ(ErrorOf([&] { RegReadBinary(rkMachine, "", "BaZ Index 240", 4, buffer); }),
+  EXPECT_EQ(ErrorOf<ERegistryException>(
+                [&] { RegReadBinary(rkMachine, "", "BaZ Index 240", 4, buffer); }),
             Quoted("Registry value does not exist.", kMachineKey + "\\BaZ Index 240"));
   // The parent of a written key exists too.
-  EXPECT_EQ(ErrorOf([] { RegReadInteger(rkMachine, "ChartSets\\A", "120"); }),
+  EXPECT_EQ(ErrorOf<ERegistryException>([] { RegReadInteger(rkMachine, "ChartSets\\A", "120"); }),
             Quoted("Error opening registry key.", kMachineKey + "\\ChartSets\\A"));
   RegWriteString(rkMachine, "ChartSets\\A", "120", "/charts/");
-  EXPECT_EQ(ErrorOf([] { RegReadInteger(rkMachine, "ChartSets", "x"); }),
+  EXPECT_EQ(ErrorOf<ERegistryException>([] { RegReadInteger(rkMachine, "ChartSets", "x"); }),
             Quoted("Registry value does not exist.", kMachineKey + "\\ChartSets\\x"));
 }
 
@@ -138,24 +136,26 @@ TEST_F(QvRegistry, BinaryReadsRefuseOtherTypesAndShortBuffers) {
   // replaces it with a binary value.
   RegWriteInteger(rkMachine, "", "BaZ Index 120", 0);
   uint8_t buffer[24] = {};
-  EXPECT_EQ(ErrorOf([&] { RegReadBinary(rkMachine, "", "BaZ Index 120", 24, buffer); }),
+  EXPECT_EQ(ErrorOf<ERegistryException>(
+                [&] { RegReadBinary(rkMachine, "", "BaZ Index 120", 24, buffer); }),
             Quoted("Registry value has a different type.", kMachineKey + "\\BaZ Index 120"));
   const uint8_t records[24] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
                                13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
   RegWriteBinary(rkMachine, "", "BaZ Index 120", 24, records);
-  EXPECT_EQ(ErrorOf([&] { RegReadBinary(rkMachine, "", "BaZ Index 120", 12, buffer); }),
+  EXPECT_EQ(ErrorOf<ERegistryException>(
+                [&] { RegReadBinary(rkMachine, "", "BaZ Index 120", 12, buffer); }),
             Quoted("Registry value is larger than the buffer.", kMachineKey + "\\BaZ Index 120"));
   EXPECT_EQ(RegReadBinary(rkMachine, "", "BaZ Index 120", 24, buffer), 24);
   EXPECT_EQ(buffer[23], 24);
-  EXPECT_EQ(ErrorOf([&] { RegReadInteger(rkMachine, "", "BaZ Index 120"); }),
+  EXPECT_EQ(ErrorOf<ERegistryException>([&] { RegReadInteger(rkMachine, "", "BaZ Index 120"); }),
             Quoted("Registry value has a different type.", kMachineKey + "\\BaZ Index 120"));
 }
 
 TEST_F(QvRegistry, NamesTheTextCannotHoldAreRefused) {
   RegWriteString(rkUser, "", "Kept", "yes");
-  EXPECT_EQ(ErrorOf([] { RegWriteString(rkUser, "Bad\nKey", "v", "x"); }),
+  EXPECT_EQ(ErrorOf<ERegistryException>([] { RegWriteString(rkUser, "Bad\nKey", "v", "x"); }),
             Quoted("Error opening registry key.", kUserKey + "\\Bad\nKey"));
-  EXPECT_EQ(ErrorOf([] { RegWriteInteger(rkUser, "", "line\rbreak", 1); }),
+  EXPECT_EQ(ErrorOf<ERegistryException>([] { RegWriteInteger(rkUser, "", "line\rbreak", 1); }),
             Quoted("Error opening registry key.", kUserKey));
   EXPECT_EQ(RegReadString(rkUser, "", "Kept", ""), "yes");
 }
@@ -188,11 +188,12 @@ TEST_F(QvRegistry, GarbageInAHiveIsAClearErrorAndTheFileStays) {
   RegWriteString(rkUser, "International", "Language", "Dutch");
   const std::string garbage = "this is not a settings file\n\x01\x02\x03";
   WriteFileText(Dir / "system.reg", garbage);
-  std::string error = ErrorOf([] { RegWriteString(rkMachine, "", "ZRN Folder", "/cd/"); });
+  std::string error =
+      ErrorOf<ERegistryException>([] { RegWriteString(rkMachine, "", "ZRN Folder", "/cd/"); });
   EXPECT_EQ(error.rfind(Quoted("Error opening registry key.", kMachineKey) + "\r\r", 0), 0u)
       << error;
   EXPECT_NE(error.find("\"" + Dir / "system.reg" + "\", line 1"), std::string::npos) << error;
-  error = ErrorOf([] { RegReadInteger(rkMachine, "", "BaZ Index size 120"); });
+  error = ErrorOf<ERegistryException>([] { RegReadInteger(rkMachine, "", "BaZ Index size 120"); });
   EXPECT_NE(error.find(Dir / "system.reg"), std::string::npos) << error;
   EXPECT_EQ(RegReadString(rkMachine, "", "ZRN Folder", "default"), "default");
   EXPECT_EQ(HiveText("system.reg"), garbage);
@@ -214,8 +215,11 @@ TEST_F(QvRegistry, WritingWithoutAccessRaisesErrorOpeningRegistryKey) {
     ::close(fds[0]);
     if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
     std::string report = RegReadString(rkMachine, "", "ZRN Folder", "?") + "|";
-    report += ErrorOf([] { RegWriteString(rkMachine, "", "ZRN Folder", "/elsewhere/"); }) + "|";
-    report += ErrorOf([] { RegWriteInteger(rkUser, "Update", "Proxy port", 21); });
+    report += ErrorOf<ERegistryException>(
+                  [] { RegWriteString(rkMachine, "", "ZRN Folder", "/elsewhere/"); }) +
+              "|";
+    report +=
+        ErrorOf<ERegistryException>([] { RegWriteInteger(rkUser, "Update", "Proxy port", 21); });
     ssize_t written = ::write(fds[1], report.data(), report.size());
     ::_exit(written == static_cast<ssize_t>(report.size()) ? 0 : 4);
   }
