@@ -9,6 +9,7 @@
 #include "InstallTestData.h"
 #include "NavProgram.h"
 #include "Paths.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -38,11 +39,6 @@ class ChartInstallerTest : public TInstallFixture {
   std::vector<std::string> FQuestions;
   std::vector<std::pair<int32_t, int32_t>> FProgress;
 };
-
-std::string Read(const std::string& Name) {
-  const auto bytes = ReadFileBytes(Name);
-  return std::string(bytes.begin(), bytes.end());
-}
 
 TEST_F(ChartInstallerTest, InstallsEverySetAtBothResolutions) {
   MakeSets(ThreeSetsLayout);
@@ -79,7 +75,7 @@ TEST_F(ChartInstallerTest, InstallsEverySetAtBothResolutions) {
     }
   }
   // The navigation program's files arrive unchanged and writable.
-  EXPECT_EQ(Read(FDest + "1801_240_2003.chi"), "calibration 1801_240_2003.chi\r\n");
+  EXPECT_EQ(ReadFileText(FDest + "1801_240_2003.chi"), "calibration 1801_240_2003.chi\r\n");
   EXPECT_FALSE(FileIsReadOnly(FDest + "1801_240_2003.chi"));
   EXPECT_FALSE(FileIsReadOnly(FDest + "1803_120_2003.bds"));
 
@@ -123,7 +119,7 @@ TEST_F(ChartInstallerTest, UnwritableUserSettingsSkipOnlyTheNavigationProgramsLi
   WriteFileText(userHive, "this is no settings file\n");
   EXPECT_NO_THROW(Install(sets));
   EXPECT_EQ(RegReadString(rkMachine, "ChartSets\\1801 Waddenzee", "240", "-"), FDest);
-  EXPECT_EQ(Read(userHive), "this is no settings file\n");
+  EXPECT_EQ(ReadFileText(userHive), "this is no settings file\n");
 }
 
 // A calibration file already there and read-only is not replaced by the
@@ -167,8 +163,8 @@ TEST_F(ChartInstallerTest, ReplaceAnswersDecideOverExistingCharts) {
     EXPECT_EQ(FQuestions.size(), r.questions);
     EXPECT_EQ(result.Cancelled, r.cancelled);
     EXPECT_EQ(result.Installed[0].size(), r.cancelled ? 0u : 1u);
-    EXPECT_EQ(Read(FDest + "180102_120_2003.bmp") != "old chart", r.firstReplaced);
-    EXPECT_EQ(Read(FDest + "180103_120_2003.bmp") != "old chart", r.secondReplaced);
+    EXPECT_EQ(ReadFileText(FDest + "180102_120_2003.bmp") != "old chart", r.firstReplaced);
+    EXPECT_EQ(ReadFileText(FDest + "180103_120_2003.bmp") != "old chart", r.secondReplaced);
     if (r.firstReplaced) {
       EXPECT_EQ(CheckInstalled("180102", 120), "ok\n");
     }

@@ -12,16 +12,11 @@
 #include "FrmRTLIError.h"
 #include "LauncherFixture.h"
 #include "QvLanguage.h"
+#include "TempDir.h"
 
 namespace {
 
 ZARNAVIS_DECLARE_EXCEPTION(EChartTestError, Exception);
-
-std::string ReadFile(const std::string& path) {
-  QFile f(QString::fromStdString(path));
-  if (!f.open(QIODevice::ReadOnly)) return "<unreadable>";
-  return f.readAll().toStdString();
-}
 
 }  // namespace
 
@@ -98,7 +93,7 @@ TEST_F(LauncherTest, SavedDetailsAreExactlyTheDetailsText) {
   const std::string file = FDir / "report.txt";
   form.AskSaveFileName = [&] { return file; };
   form.ButtonSaveClick();
-  const std::string saved = ReadFile(file);
+  const std::string saved = ReadFileText(file);
   const std::string shownDate =
       form.RichEdit->toPlainText().section(QLatin1Char('\n'), 0, 0).mid(6).toStdString();
   // The lines as shown, each ended by CR LF: the breaks inside the message too.

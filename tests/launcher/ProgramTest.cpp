@@ -35,11 +35,6 @@ TRun RunProgram(const QStringList& args, const QProcessEnvironment& env) {
   return r;
 }
 
-std::string ReadText(const std::string& path) {
-  QFile f(QString::fromStdString(path));
-  return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
-}
-
 }  // namespace
 
 TEST(Program, VersionSwitchNeedsNoDisplayAndPrintsThePackedVersion) {
@@ -80,9 +75,9 @@ TEST(Program, SwitchAsSecondParameterStartsNormallyAndStoresTheSettings) {
   const QImage image(QString::fromStdString(shot));
   EXPECT_EQ(image.size(), QSize(592, 423));
   // First run: English chosen without a dialog and kept by the main window.
-  const std::string user = ReadText(settings / "user.reg");
+  const std::string user = ReadFileText(settings / "user.reg");
   EXPECT_NE(user.find("\"Language\"=\"English\""), std::string::npos) << user;
-  const std::string machine = ReadText(settings / "system.reg");
+  const std::string machine = ReadFileText(settings / "system.reg");
   for (const char* value :
        {"\"BaZ Index size 120\"=dword:00000000", "\"BaZ Index 120\"=dword:00000000",
         "\"BaZ Index size 240\"=", "\"BaZ Index 240\"=", "\"ZRN Folder\"=", "\"Charts Folder\"=",
