@@ -113,6 +113,9 @@ void THiveFile::Update(const std::function<void(THive&)>& Change) {
   Refresh();
   THive changed = FCache;
   Change(changed);
+  // Writing what is already stored (the program writes its settings every
+  // time, changed or not) costs a full save with its flush to disk: skip it.
+  if (changed == FCache) return;
   Save(changed);
   FCache = std::move(changed);
   FCached = false;  // the next read takes the new file's stamp

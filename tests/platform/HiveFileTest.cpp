@@ -53,6 +53,31 @@ TEST(HiveFile, SavedHiveIsPrivateAndComplete) {
   EXPECT_EQ(StringOf(other, "Software\\Quorvel\\ZRN\\2003", "ZRN Folder"), "/cd/Charts/");
 }
 
+// Writing what is stored already leaves the file alone (no new file renamed
+// into place); a real change, also in the case of a value's text, is saved.
+TEST(HiveFile, UnchangedWriteKeepsTheFile) {
+  TempDir dir;
+  const std::string name = dir / "system.reg";
+  THiveFile f(name, kMachine);
+  SetString(f, "K", "Folder", "/cd/");
+  struct stat before {};
+  ASSERT_EQ(::stat(name.c_str(), &before), 0);
+  SetString(f, "K", "Folder", "/cd/");
+  f.Update([](THive& H) { H.CreateKey("K"); });
+  struct stat after {};
+  ASSERT_EQ(::stat(name.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  SetString(f, "K", "Folder", "/CD/");
+  ASSERT_EQ(::stat(name.c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino);
+  THiveFile other(name, kMachine);
+  EXPECT_EQ(StringOf(other, "K", "Folder"), "/CD/");
+  // Nothing to store and no file yet: no file is made.
+  THiveFile empty(dir / "user.reg", "HKEY_CURRENT_USER");
+  empty.Update([](THive&) {});
+  EXPECT_FALSE(std::filesystem::exists(dir / "user.reg"));
+}
+
 TEST(HiveFile, ChangesOfAnotherCopyAreKept) {
   TempDir dir;
   THiveFile a(dir / "user.reg", "HKEY_CURRENT_USER");
