@@ -9,7 +9,6 @@
 // (the default replaces them, like "Yes to all").
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -59,21 +58,6 @@ bool ParseOptions(int argc, char** argv, TOptions& O) {
   return true;
 }
 
-bool SameCode(const std::string& A, const std::string& B) {
-  return A.size() == B.size() && strncasecmp(A.c_str(), B.c_str(), A.size()) == 0;
-}
-
-void ApplySelection(const TOptions& O, TChartSetsList& Sets) {
-  for (auto& set : Sets) {
-    bool wanted = O.Codes.empty();
-    for (const std::string& code : O.Codes) wanted = wanted || SameCode(code, set->Code);
-    for (int res = 0; res < ResolutionCount; ++res) {
-      const bool keep = wanted && (O.OnlyResolution < 0 || O.OnlyResolution == res);
-      if (!keep) set->SetSelected(res, false);
-    }
-  }
-}
-
 // "\r" separates the lines of the program's messages.
 void PrintMessage(const std::string& Message) {
   std::string text = Message;
@@ -91,7 +75,7 @@ int main(int argc, char** argv) {
     CurrentLanguage = TextEnglish;
     TChartSetsList sets =
         FindChartSets(ExcludeTrailingPathDelimiter(options.Archives), options.Dest);
-    ApplySelection(options, sets);
+    RestrictSelection(sets, options.Codes, options.OnlyResolution);
     if (!DirectoryExists(options.Dest)) {
       std::fprintf(stderr, "zrninstall: %s does not exist\n", options.Dest.c_str());
       return 1;
