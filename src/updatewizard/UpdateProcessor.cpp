@@ -37,6 +37,8 @@ void TUpdateProcessor::SetFolders(const std::string& Original, const std::string
 void TUpdateProcessor::BeginRun() {
   FWork.reset();
   FWork = std::make_unique<TWorkFolder>();
+  FDelivered.clear();
+  for (TBaZIndexList& stored : FStored) stored.clear();
   FUpdateList.clear();
   FApplied.clear();
   FResults.clear();

@@ -15,6 +15,10 @@ class TUpdateView {
 
   // A message box; returns the modal result of the button pressed.
   virtual int Message(const std::string& Text, TMsgDlgType Type, TMsgDlgButtons Buttons) = 0;
+  // An error box with its own caption and an OK button.
+  virtual void ErrorBox(const std::string& Caption, const std::string& Text) {
+    Message(Text, mtError, {mbOK});
+  }
 
   // The progress page: the label and the bar of the file under way (Single)
   // and of the whole run (Entire).

@@ -24,7 +24,8 @@ class DemoData : public ::testing::Test {
   static void SetUpTestSuite() {
     Dir = new TempDir;
     std::string out;
-    ASSERT_EQ(RunShellCommand(ToolPath() + " demo " + Dir->Path() + " --scale 0.05 --seed 7", &out), 0)
+    ASSERT_EQ(RunShellCommand(ToolPath() + " demo " + Dir->Path() + " --scale 0.05 --seed 7", &out),
+              0)
         << out;
   }
   static void TearDownTestSuite() {
@@ -136,7 +137,8 @@ TEST_F(DemoData, IndexAndUpdateArchive) {
       // The index date is the update's own date.
       TMemoryStream data;
       std::string out;
-      ASSERT_EQ(RunShellCommand("unzip -p " + update + " Data > " + Dir->Path() + "/data.bin", &out), 0)
+      ASSERT_EQ(
+          RunShellCommand("unzip -p " + update + " Data > " + Dir->Path() + "/data.bin", &out), 0)
           << out;
       data.LoadFromFile(Dir->Path() + "/data.bin");
       EXPECT_EQ(DateTimeToFileDate(ReadBaZHeader(data).Date), r.Date) << name;
@@ -176,7 +178,7 @@ TEST_F(DemoData, UpdatedAndConvertedBitmapsMatchAnIndependentComputation) {
     std::string text;
     ASSERT_EQ(
         RunShellCommand(ToolPath() + " chart update " + chart + " " + e.path().string() + " " + out,
-                   &text),
+                        &text),
         0)
         << text;
     TBitmap image;
@@ -193,12 +195,37 @@ TEST_F(DemoData, UpdatedAndConvertedBitmapsMatchAnIndependentComputation) {
     data.LoadFromFile(work / "data.bin");
     EXPECT_EQ(FileAge(out), DateTimeToFileDate(ReadBaZHeader(data).Date));
 
-    ASSERT_EQ(RunShellCommand(ToolPath() + " chart convert " + chart + " " + out, &text), 0) << text;
+    ASSERT_EQ(RunShellCommand(ToolPath() + " chart convert " + chart + " " + out, &text), 0)
+        << text;
     EXPECT_EQ(Verify("convert " + chart + " " + out + " " + cellTop), "ok\n");
     EXPECT_EQ(FileAge(out), FileAge(chart));
     ++checked;
   }
   EXPECT_GT(checked, 10);
+}
+
+// Updates are applied row by row; the whole sheet at once (the way a
+// top-down or true-colour sheet goes) must give the same bytes.
+TEST_F(DemoData, RowByRowUpdateEqualsTheWholeSheet) {
+  TempDir work;
+  int compared = 0;
+  for (const auto& e : fs::directory_iterator(Updates())) {
+    const std::string ext = e.path().extension().string();
+    if (ext != ".120" && ext != ".240") continue;
+    SCOPED_TRACE(e.path().filename().string());
+    const std::string chart =
+        ExtractChart(e.path().stem().string(), ext == ".120" ? 0 : 1, work.Path());
+    UpdateChartBitmap(work / "rows.bmp", chart, e.path().string(), true);
+    TBaZBitmap target;
+    double date = 0;
+    TBaZFile file(e.path().string(), chart, TBaZFileMode::Read, date);
+    file.Apply(target);
+    DrawStampText(target, UpdateStampText(date));
+    WriteBitmapFile(work / "whole.bmp", target);
+    EXPECT_EQ(ReadFileBytes(work / "rows.bmp"), ReadFileBytes(work / "whole.bmp"));
+    ++compared;
+  }
+  EXPECT_GT(compared, 10);
 }
 
 TEST_F(DemoData, SameSeedSameBytes) {
@@ -220,8 +247,8 @@ TEST_F(DemoData, SameSeedSameBytes) {
 
 TEST_F(DemoData, InfoCommand) {
   std::string out;
-  ASSERT_EQ(RunShellCommand(ToolPath() + " chart info " + Dir->Path() + "/Charts/1812_120.zra", &out),
-            0);
+  ASSERT_EQ(
+      RunShellCommand(ToolPath() + " chart info " + Dir->Path() + "/Charts/1812_120.zra", &out), 0);
   EXPECT_EQ(out.rfind("magic: ZRA2\nname: 1812: Waddenzee (Oostblad) en aangrenzende Noordzeekust\n"
                       "edition: 2003\ncharts: ",
                       0),
