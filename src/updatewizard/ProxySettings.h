@@ -19,10 +19,10 @@ extern const char* const AnonymousPassword;
 enum TProxyType { ptNone = 0, ptUser = 1, ptSocks5 = 2, ptSocks4 = 3, ptSocks4A = 4 };
 
 struct TProxySettings {
-  int Type = ptNone;  // "Proxy type"
-  std::string Server;   // "Proxy server"
-  int Port = 21;        // "Proxy port"
-  bool Login = false;   // "Proxy login"
+  int Type = ptNone;     // "Proxy type"
+  std::string Server;    // "Proxy server"
+  int Port = 21;         // "Proxy port"
+  bool Login = false;    // "Proxy login"
   std::string UserName;  // "Proxy username"
   std::string Password;  // "Proxy password"
 };

@@ -105,6 +105,7 @@ void TUpdateDownload::SetServer(const std::string& Host, const std::string& Port
 
 void TUpdateDownload::SetProxy(const TProxySettings& Settings, bool Passive) {
   ApplyProxySettings(*FClient, Settings, Passive);
+  FPassive = Passive;
 }
 
 void TUpdateDownload::SetTimeout(int Seconds) {
@@ -137,6 +138,9 @@ void TUpdateDownload::Start() {
   FClient->SetUserName("anonymous");
   FClient->SetPassWord(AnonymousPassword);
   FClient->SetDisplayFileFlag(false);
+  // Passive data connections unless active ones were asked for on a direct
+  // connection (through a proxy the client keeps them passive).
+  FClient->SetPassive(FPassive);
   FView.SetLabel(TProgressItem::Single, GetText(72) + FHost + "...");
   SetState(TDownloadState::Connecting);
   FWatchdog.start();
@@ -293,10 +297,9 @@ void TUpdateDownload::Progress(int64_t Count) {
   if (!FUpdateFiles.empty())
     FView.SetBar(TProgressItem::Entire,
                  int(((FCounter + 1) * 100 + FUpdateFiles.size() / 2) / FUpdateFiles.size()), 100);
-  FView.SetLabel(TProgressItem::Single, FPrefix + " (" +
-                                            DownloadSizeText(Count, FDecimalSeparator) + " " +
-                                            GetText(22) + " " +
-                                            DownloadSizeText(size, FDecimalSeparator) + ")");
+  FView.SetLabel(TProgressItem::Single,
+                 FPrefix + " (" + DownloadSizeText(Count, FDecimalSeparator) + " " + GetText(22) +
+                     " " + DownloadSizeText(size, FDecimalSeparator) + ")");
   FView.ProcessMessages();
 }
 

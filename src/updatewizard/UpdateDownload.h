@@ -39,10 +39,10 @@ enum class TDownloadState {
 const char* DownloadStateName(TDownloadState State);
 
 enum class TDownloadEnd {
-  Running,   // not ended yet
-  Applied,   // the updates were applied: the results page follows
-  UpToDate,  // nothing to fetch; the message has been shown; the wizard closes
-  Packed,    // download-only: saved; the message has been shown; the wizard closes
+  Running,    // not ended yet
+  Applied,    // the updates were applied: the results page follows
+  UpToDate,   // nothing to fetch; the message has been shown; the wizard closes
+  Packed,     // download-only: saved; the message has been shown; the wizard closes
   Cancelled,  // the user refused a disk prompt; the wizard closes
   Listed,     // dry run: the update list is known, nothing was changed
   NoIndex,    // the server has no "baz.idx"; the message has been shown
@@ -86,7 +86,9 @@ class TUpdateDownload {
 
   // Starts a new conversation; one that is still open is quit first.
   void Start();
-  bool Running() const { return FResult.End == TDownloadEnd::Running && FState != TDownloadState::Idle; }
+  bool Running() const {
+    return FResult.End == TDownloadEnd::Running && FState != TDownloadState::Idle;
+  }
   TDownloadState State() const { return FState; }
   const TDownloadResult& Result() const { return FResult; }
   // The update files of the server's listing.
@@ -126,6 +128,7 @@ class TUpdateDownload {
   std::string FHost, FPort;
   std::string FDecimalSeparator = ".";
   bool FDryRun = false;
+  bool FPassive = true;
   TDownloadState FState = TDownloadState::Idle;
   TDownloadResult FResult;
   std::vector<TRemoteFile> FServerFiles;

@@ -93,7 +93,8 @@ bool RemoveTreeNoFollow(const std::string& Path) {
   if (::fstatat(parentFd.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
     return errno == ENOENT;
   if (!S_ISDIR(st.st_mode)) return ::unlinkat(parentFd.Get(), name.c_str(), 0) == 0;
-  TUniqueFd dir(::openat(parentFd.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  TUniqueFd dir(
+      ::openat(parentFd.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (dir.Get() < 0) return false;
   const bool emptied = EmptyFolderAt(dir.Get(), nullptr);
   return emptied && ::unlinkat(parentFd.Get(), name.c_str(), AT_REMOVEDIR) == 0;
@@ -138,7 +139,8 @@ int SweepStaleWorkFolders(const std::string& Parent) {
     if (::fstatat(parent.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
         !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0)
       continue;
-    TUniqueFd dir(::openat(parent.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    TUniqueFd dir(
+        ::openat(parent.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (dir.Get() < 0) continue;
     TUniqueFd lock(::openat(dir.Get(), LockName, O_RDWR | O_NOFOLLOW | O_CLOEXEC));
     if (lock.Get() < 0) {

@@ -196,10 +196,10 @@ TEST_F(UpdateDisks, HostileArchiveStaysInsideTheWorkFolder) {
       "    if n.startswith('1801'): z.write(src+n, 'sub/dir/'+n)\n";
   WriteFileText(FTemp / "make.py", script);
   std::string out;
-  ASSERT_EQ(
-      RunShellCommand("/usr/bin/python3 " + Q(FTemp / "make.py") + " " + Q(disk) + " " + Q(ServerFolder()),
-               &out),
-      0)
+  ASSERT_EQ(RunShellCommand("/usr/bin/python3 " + Q(FTemp / "make.py") + " " + Q(disk) + " " +
+                                Q(ServerFolder()),
+                            &out),
+            0)
       << out;
   TRecordingView view;
   std::string work;

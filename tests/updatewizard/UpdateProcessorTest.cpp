@@ -291,9 +291,9 @@ TEST_F(UpdateRun, NoIndexOrAnEmptyOneIsUpToDate) {
          const std::string folder = FTemp / "noindex/";
          fs::create_directories(folder);
          std::string out;
-         EXPECT_EQ(RunShellCommand("cd " + Q(ServerFolder()) + " && zip -q " + Q(folder + "Updates.BaZ") +
-                                " *.120 *.240",
-                            &out),
+         EXPECT_EQ(RunShellCommand("cd " + Q(ServerFolder()) + " && zip -q " +
+                                       Q(folder + "Updates.BaZ") + " *.120 *.240",
+                                   &out),
                    0)
              << out;
          return folder;

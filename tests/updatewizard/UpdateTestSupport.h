@@ -82,8 +82,8 @@ class TUpdateFixture : public ::testing::Test {
     Demo = new TempDir;
     std::string out;
     ASSERT_EQ(
-        RunShellCommand(BuildDir() + "/tools/zrntool demo " + Demo->Path() + " --scale 0.04 --seed 5",
-                 &out),
+        RunShellCommand(
+            BuildDir() + "/tools/zrntool demo " + Demo->Path() + " --scale 0.04 --seed 5", &out),
         0)
         << out;
   }
@@ -170,9 +170,9 @@ class TUpdateFixture : public ::testing::Test {
     for (const std::string& b : Bitmaps) args += " " + Q(b);
     std::string out;
     RunShellCommand("/usr/bin/python3 " + Q(TestScriptDir() + "/check_updated.py") + " " +
-                 std::to_string(TStampFont::Get().TextHeight()) + " " + Q(Cd()) + " " +
-                 Q(ServerFolder()) + " " + Q(FInstalled) + args,
-             &out);
+                        std::to_string(TStampFont::Get().TextHeight()) + " " + Q(Cd()) + " " +
+                        Q(ServerFolder()) + " " + Q(FInstalled) + args,
+                    &out);
     return out;
   }
 

@@ -23,9 +23,9 @@ class ZrnUpdate : public TUpdateFixture {
   void InstallWithZrninstall(const std::string& Options = "") {
     std::string out;
     ASSERT_EQ(RunShellCommand("env ZARNAVIS_HOME=" + Q(FTemp / "home") + " " +
-                           Q(BuildDir() + "/src/installwizard/zrninstall") + " " + Options + " " +
-                           Q(Cd()) + " " + Q(FInstalled),
-                       &out),
+                                  Q(BuildDir() + "/src/installwizard/zrninstall") + " " + Options +
+                                  " " + Q(Cd()) + " " + Q(FInstalled),
+                              &out),
               0)
         << out;
   }
@@ -98,15 +98,15 @@ TEST_F(ZrnUpdate, HelpVersionUsageAndFailures) {
   }
   // A folder without archives, and a missing update disk.
   fs::create_directories(FTemp / "empty");
-  EXPECT_EQ(
-      RunShellCommand(Command("apply " + Q(FTemp / "empty") + " " + Q(FInstalled) + " " + Q(UpdateDisk())),
-               &out),
-      1);
+  EXPECT_EQ(RunShellCommand(Command("apply " + Q(FTemp / "empty") + " " + Q(FInstalled) + " " +
+                                    Q(UpdateDisk())),
+                            &out),
+            1);
   EXPECT_EQ(out, "zrnupdate: No original charts (*.zra) were found of edition 2003.\n");
   InstallWithZrninstall("--set 1801");
-  EXPECT_EQ(
-      RunShellCommand(Command("apply " + Q(Cd()) + " " + Q(FInstalled) + " " + Q(FTemp / "empty")), &out),
-      1);
+  EXPECT_EQ(RunShellCommand(
+                Command("apply " + Q(Cd()) + " " + Q(FInstalled) + " " + Q(FTemp / "empty")), &out),
+            1);
   EXPECT_EQ(out, "zrnupdate: No updates where found on the entered location.\n");
 }
 
