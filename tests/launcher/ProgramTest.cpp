@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <cstdlib>
 
+#include "LauncherFixture.h"
 #include "TempDir.h"
 
 namespace {
@@ -18,6 +19,7 @@ QString Program() {
 struct TRun {
   int exitCode = -1;
   std::string out;
+  std::string err;
 };
 
 TRun RunProgram(const QStringList& args, const QProcessEnvironment& env) {
@@ -32,6 +34,7 @@ TRun RunProgram(const QStringList& args, const QProcessEnvironment& env) {
   }
   r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
   r.out = p.readAllStandardOutput().toStdString();
+  r.err = p.readAllStandardError().toStdString();
   return r;
 }
 
@@ -52,14 +55,31 @@ TEST(Program, VersionSwitchNeedsNoDisplayAndPrintsThePackedVersion) {
   EXPECT_FALSE(QFile::exists(QString::fromStdString(settings / "user.reg")));
 }
 
-TEST(Program, HelpAndVersion) {
-  const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+TEST(Program, HelpAndVersionFollowTheConventionsOfTheSystem) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
   const TRun help = RunProgram({"--help"}, env);
   EXPECT_EQ(help.exitCode, 0);
-  EXPECT_NE(help.out.find("-d"), std::string::npos);
+  EXPECT_EQ(help.err, "");
+  EXPECT_EQ(help.out.rfind("Usage: zarnavis", 0), 0u) << help.out;
+  for (const char* part : {"\n  -d, -D ", "\n  --help ", "\n  --version ", "$ZARNAVIS_HOME",
+                           "XDG_CONFIG_HOME", "Exit status:", "\n 2  "})
+    EXPECT_NE(help.out.find(part), std::string::npos) << part;
   const TRun version = RunProgram({"--version"}, env);
   EXPECT_EQ(version.exitCode, 0);
-  EXPECT_NE(version.out.find("2.6.0.0"), std::string::npos);
+  // The project's version and the packed version that "-d" reports agree.
+  EXPECT_EQ(version.out.substr(0, version.out.find('\n')),
+            "zarnavis " + VersionToStr(ProgramParams().Version, 3));
+}
+
+TEST(Program, UnknownLongOptionIsAUsageError) {
+  const TRun r = RunProgram({"--frobnicate"}, QProcessEnvironment::systemEnvironment());
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "zarnavis: unrecognized option '--frobnicate'\n"
+            "Try 'zarnavis --help' for more information.\n");
 }
 
 TEST(Program, SwitchAsSecondParameterStartsNormallyAndStoresTheSettings) {
