@@ -1,5 +1,7 @@
 // The program entry: the start-up sequence, the main window and the message
 // loop.
+#include <QGuiApplication>
+#include <QIcon>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -75,6 +77,10 @@ void ArrangeScreenshot(TFormMain* form) {
 
 int Run(int argc, char** argv, const std::vector<std::string>& parameters) {
   TApplication app(argc, argv);
+  // The desktop entry's id: a desktop matches the window to its menu entry
+  // and icon through it; the icon is the installed one, when installed.
+  QGuiApplication::setDesktopFileName(QStringLiteral(ZARNAVIS_APP_ID));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(ZARNAVIS_APP_ID)));
   TProgInfoEnvironment env;
   env.Parameters = parameters;
   env.ExecutablePath = QCoreApplication::applicationFilePath().toStdString();
