@@ -12,8 +12,7 @@ inline std::string ToolPath() {
 }
 
 inline std::string ChartsTestDir() {
-  const std::string file = __FILE__;
-  return file.substr(0, file.rfind('/'));
+  return ZARNAVIS_TEST_SOURCE_DIR;
 }
 
 // Runs a shell command; returns its exit status and what it printed.
