@@ -212,7 +212,7 @@ def cmd_deb(source, given=None):
         check(lib in depends, "Depends names %s (from the linked libraries)" % lib)
     check(re.search(r"^Description: .+\n .+", fields, re.M) is not None,
           "Description with a long text")
-    r = run(["lintian", "--fail-on", "error", "--no-tag-display-limit", deb])
+    r = run(["lintian", "--fail-on", "error", "--tag-display-limit", "0", deb])
     print(r.stdout, end="")
     check(r.returncode == 0, "lintian reports no errors")
     with tempfile.TemporaryDirectory(prefix="zrn-deb-") as scratch:
