@@ -104,3 +104,51 @@ TEST(Program, SwitchAsSecondParameterStartsNormallyAndStoresTheSettings) {
         "\"BaZ Folder\"="})
     EXPECT_NE(machine.find(value), std::string::npos) << value;
 }
+
+// The main window at twice the normal scale (a high-resolution screen), and
+// at the normal scale: reduced to the normal size, every part of the window
+// looks as at the normal scale, so no text or picture moved or went missing.
+TEST(Program, TwiceTheScaleKeepsEveryTextAndPictureInPlace) {
+  TempDir shots;
+  QImage images[2];
+  for (int scale = 1; scale <= 2; ++scale) {
+    TempDir settings;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_SCALE_FACTOR", QString::number(scale));
+    env.insert("ZARNAVIS_HOME", QString::fromStdString(settings.Path()));
+    const std::string shot = shots / ("scale" + std::to_string(scale) + ".png");
+    env.insert("ZARNAVIS_SCREENSHOT", QString::fromStdString(shot));
+    env.insert("ZARNAVIS_SCREENSHOT_DELAY", "300");
+    ASSERT_EQ(RunProgram({}, env).exitCode, 0);
+    images[scale - 1] = QImage(QString::fromStdString(shot)).convertToFormat(QImage::Format_RGB32);
+  }
+  ASSERT_EQ(images[0].size(), QSize(592, 423));
+  ASSERT_EQ(images[1].size(), QSize(1184, 846));
+  const QImage reduced =
+      images[1].scaled(images[0].size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  // Mean difference per 16 x 16 block. The finer drawing differs by up to
+  // about 23; a missing caption makes its block differ by about 40, a
+  // missing or moved glyph by 75 and more.
+  constexpr int kBlock = 16;
+  int worst = 0;
+  QPoint worstAt;
+  for (int by = 0; by + kBlock <= reduced.height(); by += kBlock) {
+    for (int bx = 0; bx + kBlock <= reduced.width(); bx += kBlock) {
+      int sum = 0;
+      for (int y = by; y < by + kBlock; ++y) {
+        for (int x = bx; x < bx + kBlock; ++x) {
+          const QRgb a = images[0].pixel(x, y), b = reduced.pixel(x, y);
+          sum += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                 std::abs(qBlue(a) - qBlue(b));
+        }
+      }
+      const int mean = sum / (kBlock * kBlock * 3);
+      if (mean > worst) {
+        worst = mean;
+        worstAt = QPoint(bx, by);
+      }
+    }
+  }
+  EXPECT_LT(worst, 32) << "block at " << worstAt.x() << "," << worstAt.y();
+}
