@@ -120,6 +120,16 @@ using TChartSetsList = std::vector<std::unique_ptr<TChartSets>>;
 TChartSetsList FindChartSets(const std::string& ArchiveFolder, const std::string& InstalledFolder,
                              const std::function<void()>& BetweenFiles = {});
 
+// Keeps only the selections a command line asks for: the sets whose code is
+// one of Codes (without regard to case; all sets when empty), and only
+// OnlyResolution (0 or 1; -1 for both).
+void RestrictSelection(TChartSetsList& Sets, const std::vector<std::string>& Codes,
+                       int OnlyResolution);
+
+// The chart sets of the edition, as the download catalogue lists them; the
+// first four characters of a caption are the set's code.
+const std::vector<std::string>& ChartSetCatalogue();
+
 // ---------------------------------------------------------------------------
 // Chart files (.zrn): "ZRN2", chart code, 16-bit edition, then a 32-bit
 // length and a complete BMP file.

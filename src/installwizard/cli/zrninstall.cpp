@@ -3,7 +3,6 @@
 // them in the settings. See PrintHelp for the options.
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -120,21 +119,6 @@ bool ParseOptions(int argc, char** argv, TOptions& O, std::string& Error) {
   return true;
 }
 
-bool SameCode(const std::string& A, const std::string& B) {
-  return A.size() == B.size() && strncasecmp(A.c_str(), B.c_str(), A.size()) == 0;
-}
-
-void ApplySelection(const TOptions& O, TChartSetsList& Sets) {
-  for (auto& set : Sets) {
-    bool wanted = O.Codes.empty();
-    for (const std::string& code : O.Codes) wanted = wanted || SameCode(code, set->Code);
-    for (int res = 0; res < ResolutionCount; ++res) {
-      const bool keep = wanted && (O.OnlyResolution < 0 || O.OnlyResolution == res);
-      if (!keep) set->SetSelected(res, false);
-    }
-  }
-}
-
 // "\r" separates the lines of the program's messages; a break at the end
 // (the wizard's box keeps a margin) is left off.
 std::string TerminalText(const std::string& Message) {
@@ -192,7 +176,7 @@ int Install(const TOptions& options) {
   TChartSetsList sets = options.Archives.empty()
                             ? TChartSetsList()
                             : FindChartSets(ExcludeTrailingPathDelimiter(options.Archives), dest);
-  ApplySelection(options, sets);
+  RestrictSelection(sets, options.Codes, options.OnlyResolution);
   TRunProgress progress;
   TInstallCallbacks callbacks;
   callbacks.OnSetStart = [&progress](const TChartSets& Set, int Resolution, int32_t Count) {
