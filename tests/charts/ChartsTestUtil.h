@@ -14,8 +14,7 @@ inline std::string ToolPath() {
 }
 
 inline std::string ChartsTestDir() {
-  const std::string file = __FILE__;
-  return file.substr(0, file.rfind('/'));
+  return ZARNAVIS_TEST_SOURCE_DIR;
 }
 
 inline std::string Verify(const std::string& Args) {

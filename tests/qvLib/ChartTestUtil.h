@@ -13,8 +13,7 @@
 
 // The folder of the chart tests' sources and scripts.
 inline std::string TestSourceDir() {
-  const std::string file = __FILE__;
-  return file.substr(0, file.rfind('/'));
+  return ZARNAVIS_TEST_SOURCE_DIR;
 }
 
 // An 8-bit RLE8 BMP file of four colours around hand-made pixel data.

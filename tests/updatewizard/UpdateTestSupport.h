@@ -66,8 +66,7 @@ inline std::string BuildDir() {
 }
 
 inline std::string TestScriptDir() {
-  const std::string file = __FILE__;
-  return file.substr(0, file.rfind('/'));
+  return ZARNAVIS_TEST_SOURCE_DIR;
 }
 
 inline std::string Q(const std::string& Text) {

@@ -250,7 +250,7 @@ bool ParseOptions(const std::vector<std::string>& Args, TDemoOptions& O) {
 int RunDemo(const std::vector<std::string>& Args) {
   TDemoOptions options;
   if (!ParseOptions(Args, options))
-    return ZrnFail("demo: usage: zrntool demo OUTDIR [--scale F (0 < F <= 2)] [--seed N]");
+    return ZrnUsageError("demo: usage: zrntool demo OUTDIR [--scale F (0 < F <= 2)] [--seed N]");
   fs::create_directories(options.OutDir + "/Charts");
   fs::create_directories(options.OutDir + "/pub/baz/2003");
   fs::create_directories(options.OutDir + "/Updates");
