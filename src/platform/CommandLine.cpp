@@ -51,3 +51,11 @@ void TProgressLine::Finish() {
   std::fflush(FTo);
   FShown = false;
 }
+
+std::string TerminalText(const std::string& Message) {
+  std::string text = Message;
+  for (char& c : text) c = c == '\r' ? '\n' : c;
+  // A break at the end (a message box keeps a margin) is left off.
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}

@@ -30,6 +30,10 @@ int PrintVersion(const std::string& Program, FILE* To = stdout);
 // on To; returns ExitUsage, so a caller can `return UsageError(...)`.
 int UsageError(const std::string& Program, const std::string& Message, FILE* To = stderr);
 
+// The program's messages break their lines with "\r"; a terminal wants "\n".
+// Breaks at the end are left off.
+std::string TerminalText(const std::string& Message);
+
 // True when standard error is a terminal (progress is shown only then).
 bool StderrIsTerminal();
 

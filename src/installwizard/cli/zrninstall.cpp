@@ -119,15 +119,6 @@ bool ParseOptions(int argc, char** argv, TOptions& O, std::string& Error) {
   return true;
 }
 
-// "\r" separates the lines of the program's messages; a break at the end
-// (the wizard's box keeps a margin) is left off.
-std::string TerminalText(const std::string& Message) {
-  std::string text = Message;
-  for (char& c : text) c = c == '\r' ? '\n' : c;
-  while (!text.empty() && text.back() == '\n') text.pop_back();
-  return text;
-}
-
 // Why nothing can be installed, in the wizard's words and order; empty
 // when the run can go ahead.
 std::string CheckRun(const TOptions& O, const TChartSetsList& Sets, const TChartInstaller& Run) {

@@ -1,17 +1,9 @@
 #include "TerminalView.h"
 
-#include <unistd.h>
-
 #include <cctype>
 
-std::string TerminalText(const std::string& Message) {
-  std::string text = Message;
-  for (char& c : text) c = c == '\r' ? '\n' : c;
-  return text;
-}
-
 TTerminalView::TTerminalView(std::string Program, FILE* Input)
-    : FProgram(std::move(Program)), FInput(Input), FShowProgress(::isatty(STDERR_FILENO) == 1) {}
+    : FProgram(std::move(Program)), FInput(Input), FShowProgress(StderrIsTerminal()) {}
 
 TTerminalView::~TTerminalView() {
   EndProgressLine();

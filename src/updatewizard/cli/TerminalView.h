@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "CommandLine.h"
 #include "UpdateView.h"
 
 class TTerminalView : public TUpdateView {
@@ -34,6 +35,3 @@ class TTerminalView : public TUpdateView {
   std::string FLabel[2];
   int FPercent[2] = {-1, -1};
 };
-
-// "\r" separates the lines of the program's messages.
-std::string TerminalText(const std::string& Message);

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "CommandLine.h"
+
 const char* const ZrnUpdateProgram = "zrnupdate";
 
 namespace {
@@ -55,9 +57,7 @@ const char* const HelpText =
     "to date, or the dry run listed them; 1 on a failure; 2 on a usage error.\n";
 
 int UsageError(const std::string& Message) {
-  std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", ZrnUpdateProgram,
-               Message.c_str(), ZrnUpdateProgram);
-  return 2;
+  return ::UsageError(ZrnUpdateProgram, Message);
 }
 
 bool ReadMode(const std::string& Word, TUpdateMode& Mode, size_t& Folders) {
@@ -113,9 +113,8 @@ int ParseZrnUpdateOptions(int argc, char** argv, TZrnUpdateOptions& O, bool& Don
       Done = true;
       return 0;
     } else if (arg == "--version") {
-      std::printf("%s 2.6.0\n", ZrnUpdateProgram);
       Done = true;
-      return 0;
+      return PrintVersion(ZrnUpdateProgram);
     } else if (arg == "--dpi") {
       if (!hasValue) return UsageError("--dpi needs a value");
       const std::string dpi = value();
