@@ -251,6 +251,7 @@ void TUpdateDownload::StartDownloads() {
 }
 
 void TUpdateDownload::FetchCurrent() {
+  FView.SetFileCount(int(FCounter), int(FUpdateFiles.size()));
   FCurrent = FUpdateFiles[FCounter];
   FPrefix = GetText(77) + FCurrent;
   FAttempt = 1;
@@ -276,6 +277,7 @@ bool TUpdateDownload::RetryTransfer(uint16_t Error) {
 
 void TUpdateDownload::FileFetched() {
   if (++FCounter < FUpdateFiles.size()) return FetchCurrent();
+  FView.SetFileCount(int(FCounter), int(FUpdateFiles.size()));
   RunUpdate();
 }
 

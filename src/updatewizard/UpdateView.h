@@ -27,6 +27,8 @@ class TUpdateView {
   virtual void SetBar(TProgressItem Item, int Position, int Max) {}
   virtual void ShowBar(TProgressItem Item, bool Visible) {}
   virtual void SetAnimation(bool Running) {}
+  // Downloads: Done of Total files fetched.
+  virtual void SetFileCount(int Done, int Total) {}
   virtual void HideProgressPage() {}
   // The hourglass while the run works; false restores the cursor.
   virtual void SetBusy(bool Busy) {}

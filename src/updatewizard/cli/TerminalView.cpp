@@ -67,9 +67,14 @@ void TTerminalView::SetBar(TProgressItem Item, int Position, int Max) {
   DrawProgress();
 }
 
+void TTerminalView::SetFileCount(int Done, int Total) {
+  FCount = "[" + std::to_string(Done) + "/" + std::to_string(Total) + "] ";
+  DrawProgress();
+}
+
 void TTerminalView::DrawProgress() {
   if (!FShowProgress || FLabel[0].empty()) return;
-  std::string line = FLabel[0];
+  std::string line = FCount + FLabel[0];
   if (FPercent[0] >= 0) line += " " + std::to_string(FPercent[0]) + "%";
   if (!FLabel[1].empty() && FPercent[1] > 0)
     line += "  (" + FLabel[1] + " " + std::to_string(FPercent[1]) + "%)";

@@ -19,6 +19,7 @@ class TTerminalView : public TUpdateView {
   int Message(const std::string& Text, TMsgDlgType Type, TMsgDlgButtons Buttons) override;
   void SetLabel(TProgressItem Item, const std::string& Text) override;
   void SetBar(TProgressItem Item, int Position, int Max) override;
+  void SetFileCount(int Done, int Total) override;
   void HideProgressPage() override { EndProgressLine(); }
 
   // Ends a progress line so that the next output starts on a line of its own.
@@ -34,4 +35,5 @@ class TTerminalView : public TUpdateView {
   bool FLineOpen = false;
   std::string FLabel[2];
   int FPercent[2] = {-1, -1};
+  std::string FCount;  // "[3/12] " while files are fetched
 };
