@@ -138,7 +138,9 @@ TEST_F(UpdateDownload, AServerWithoutTheIndexEndsWithItsMessage) {
       EXPECT_EQ(view.Shown[0].Text,
                 "No BaZ Update information found on FTP Server (baz.idx does not exist).");
       EXPECT_EQ(view.Shown[0].Type, mtError);
-      EXPECT_FALSE(FConnectedAfter);
+      // The server is left with QUIT, not just dropped.
+      EXPECT_TRUE(RunUntil([&] { return !ServerLog().empty() && ServerLog().back() == "QUIT"; },
+                           5000));
     }
   }
 }
