@@ -46,6 +46,13 @@ bool TChartArchiveReader::Unpack(int Index) {
   return done == 1;
 }
 
+void TChartArchiveReader::UnpackTo(int Index, TStream& Out) {
+  FReason.clear();
+  FDamaged = false;
+  if (FZip->ExtractToStream(&Out, FileName(Index)) != 1 || FDamaged) Fail(Index);
+  Out.SetPosition(0);
+}
+
 void TChartArchiveReader::Fail(int Index) const {
   throw EZRNError("The file \"" + FileName(Index) + "\" could not be unpacked from " +
                   FArchiveName + ": " + (FReason.empty() ? "unknown reason" : FReason) + ".");

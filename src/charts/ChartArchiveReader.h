@@ -26,6 +26,8 @@ class TChartArchiveReader {
   // Unpacks one entry into the destination folder, replacing a file of that
   // name. A damaged entry raises; an entry the reader's rules skip gives false.
   bool Unpack(int Index);
+  // Unpacks one entry into Out; raises when it is damaged or cannot be had.
+  void UnpackTo(int Index, TStream& Out);
   // Raises the error that names the entry and why it could not be unpacked.
   [[noreturn]] void Fail(int Index) const;
 

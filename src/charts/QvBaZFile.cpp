@@ -83,6 +83,36 @@ void TBaZFile::Close() {
     throw EStreamError("TBaZFile.Save: Couldn't save BaZ Stream.");
 }
 
+namespace {
+
+// The updated bitmap of a chart image (a whole BMP file) of the given
+// edition, written and dated with the update's date.
+void UpdateChartImage(const std::string& OutputFile, const std::string& ChartFile, int32_t Edition,
+                      const std::vector<uint8_t>& Image, const std::string& UpdateFile,
+                      bool Stamp) {
+  TMemoryStream update;
+  ReadUpdateData(UpdateFile, update);
+  const TBaZHeader header = ReadBaZHeader(update);
+  if (header.Edition != Edition) throw EEditionError(EditionMessage(ChartFile, UpdateFile));
+  const int32_t fileDate = DateTimeToFileDate(header.Date);
+  if (fileDate == -1)
+    throw EBaZFormatError("The update file " + UpdateFile + " carries no valid date.");
+  const std::string stamp = Stamp ? UpdateStampText(header.Date) : std::string();
+  // Row by row where the sheet allows it; else the whole sheet at once.
+  if (!WriteUpdatedChartBitmap(OutputFile, Image, update, stamp)) {
+    TBaZBitmap chart, target;
+    chart.LoadFromMemory(Image.data(), Image.size());
+    chart.SetWidth(chart.Width());
+    ApplyBaZStream(update, std::move(chart), target);
+    if (Stamp) DrawStampText(target, stamp);
+    WriteBitmapFile(OutputFile, target);
+  }
+  if (!FileSetDate(OutputFile, fileDate))
+    throw EStreamError("Cannot set the date of " + OutputFile);
+}
+
+}  // namespace
+
 void UpdateChartBitmap(const std::string& OutputFile, const std::string& ChartFile,
                        const std::string& UpdateFile, bool Stamp) {
   int32_t edition = 0, chartDate = 0;
@@ -92,23 +122,13 @@ void UpdateChartBitmap(const std::string& OutputFile, const std::string& ChartFi
     chart.ReadBitmapFile(image);
     chart.Close();
   }
-  TMemoryStream update;
-  ReadUpdateData(UpdateFile, update);
-  const TBaZHeader header = ReadBaZHeader(update);
-  if (header.Edition != edition) throw EEditionError(EditionMessage(ChartFile, UpdateFile));
-  const int32_t fileDate = DateTimeToFileDate(header.Date);
-  if (fileDate == -1)
-    throw EBaZFormatError("The update file " + UpdateFile + " carries no valid date.");
-  const std::string stamp = Stamp ? UpdateStampText(header.Date) : std::string();
-  // Row by row where the sheet allows it; else the whole sheet at once.
-  if (!WriteUpdatedChartBitmap(OutputFile, image, update, stamp)) {
-    TBaZBitmap target;
-    double date = 0;
-    TBaZFile file(UpdateFile, ChartFile, TBaZFileMode::Read, date);
-    file.Apply(target);
-    if (Stamp) DrawStampText(target, stamp);
-    WriteBitmapFile(OutputFile, target);
-  }
-  if (!FileSetDate(OutputFile, fileDate))
-    throw EStreamError("Cannot set the date of " + OutputFile);
+  UpdateChartImage(OutputFile, ChartFile, edition, image, UpdateFile, Stamp);
+}
+
+void UpdateChartBitmap(const std::string& OutputFile, const std::string& ChartFile, TStream& Chart,
+                       const std::string& UpdateFile, bool Stamp) {
+  int32_t edition = 0;
+  std::vector<uint8_t> image;
+  ReadZRNImage(Chart, ChartFile, edition, image);
+  UpdateChartImage(OutputFile, ChartFile, edition, image, UpdateFile, Stamp);
 }

@@ -51,3 +51,7 @@ class TBaZFile {
 // faulty.
 void UpdateChartBitmap(const std::string& OutputFile, const std::string& ChartFile,
                        const std::string& UpdateFile, bool Stamp);
+// The same with the chart file's contents in Chart (read as the file
+// ChartFile, which need not exist).
+void UpdateChartBitmap(const std::string& OutputFile, const std::string& ChartFile, TStream& Chart,
+                       const std::string& UpdateFile, bool Stamp);

@@ -134,6 +134,12 @@ const std::vector<std::string>& ChartSetCatalogue();
 // Chart files (.zrn): "ZRN2", chart code, 16-bit edition, then a 32-bit
 // length and a complete BMP file.
 
+// A chart file's contents read from Stream as the file FileName would be
+// read (the name must fit the code): the edition and the embedded BMP file.
+// Raises as TZRNFile does.
+void ReadZRNImage(TStream& Stream, const std::string& FileName, int32_t& Edition,
+                  std::vector<uint8_t>& Image);
+
 class TZRNFile {
  public:
   // Read mode (any Mode but fmCreate): checks name, magic and code and

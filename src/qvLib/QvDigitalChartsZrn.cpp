@@ -30,7 +30,34 @@ uint32_t CodeOfFileName(const std::string& FileName) {
   return code;
 }
 
+// Magic and code of a chart file whose name is FileName; returns the
+// edition, the stream standing before the image length.
+int32_t ReadZRNHeader(TStream& Stream, const std::string& FileName) {
+  char magic[4];
+  if (Stream.Read(magic, 4) != 4 || std::string(magic, 4) != ZRNMagic)
+    throw EStreamError("Invalid header. This is not a .zrn file.");
+  std::string built;
+  if (!ChartCodeToName(Stream.ReadUInt32(), built))
+    throw EStreamError("Invalid code. This is not a .zrn file.");
+  if (Upper(built) != Upper(BaseName(FileName)))
+    throw EStreamError("Invalid code. This is not a valid .zrn file.");
+  return int16_t(Stream.ReadWord());
+}
+
 }  // namespace
+
+void ReadZRNImage(TStream& Stream, const std::string& FileName, int32_t& Edition,
+                  std::vector<uint8_t>& Image) {
+  CodeOfFileName(FileName);
+  Edition = ReadZRNHeader(Stream, FileName);
+  const int32_t length = Stream.ReadInt32();
+  // A length beyond the end must not allocate memory for bytes that are
+  // not there.
+  if (length < 0 || length > Stream.GetSize() - Stream.Position())
+    throw EStreamError("Read beyond end of file in " + FileName);
+  Image.resize(size_t(length));
+  Stream.ReadBuffer(Image.data(), length);
+}
 
 TZRNFile::TZRNFile(const std::string& FileName, uint32_t Mode, int32_t& Edition, int32_t& Date)
     : FFileName(FileName) {
@@ -45,15 +72,7 @@ TZRNFile::TZRNFile(const std::string& FileName, uint32_t Mode, int32_t& Edition,
     return;
   }
   Date = FileAge(FileName);
-  char magic[4];
-  if (FStream->Read(magic, 4) != 4 || std::string(magic, 4) != ZRNMagic)
-    throw EStreamError("Invalid header. This is not a .zrn file.");
-  std::string built;
-  if (!ChartCodeToName(FStream->ReadUInt32(), built))
-    throw EStreamError("Invalid code. This is not a .zrn file.");
-  if (Upper(built) != Upper(BaseName(FileName)))
-    throw EStreamError("Invalid code. This is not a valid .zrn file.");
-  Edition = int16_t(FStream->ReadWord());
+  Edition = ReadZRNHeader(*FStream, FileName);
 }
 
 void TZRNFile::WriteImage(const std::vector<uint8_t>& BmpFile) {

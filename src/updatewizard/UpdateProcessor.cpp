@@ -324,15 +324,17 @@ void TUpdateProcessor::ApplyChartSetUpdates(const TChartSet& Set, int Resolution
     int keyResolution = 0;
     SplitUpdateKey(*key, keyChart, keyResolution);
     FView.SetLabel(TProgressItem::Single, GetText(88) + chart + " - " + dpi + " dpi");
-    TIntermediateFile chartFile(WorkFolder() + reader.FileName(i));
-    if (!reader.Unpack(i)) reader.Fail(i);
+    // The chart file is unpacked into memory: a sheet is tens of megabytes
+    // that a file in the work folder would only write and read back.
+    TMemoryStream chartFile;
+    reader.UnpackTo(i, chartFile);
     const std::string output = InstalledBitmapName(FInstalledFolder, chart, Resolution);
     // The update file carries the name the index gave the chart.
-    UpdateChartBitmap(output, chartFile.Name(), WorkFolder() + keyChart + "." + dpi, true);
+    UpdateChartBitmap(output, WorkFolder() + reader.FileName(i), chartFile,
+                      WorkFolder() + keyChart + "." + dpi, true);
     FApplied.insert(*key);
     FView.SetBar(TProgressItem::Single, int(FApplied.size()), int(FUpdateList.size()));
     FView.ProcessMessages();
-    chartFile.Remove();
     FResults.push_back("  " + dpi + " dpi - " + output);
   }
 }
