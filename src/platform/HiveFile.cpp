@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "DiskFull.h"
+
 namespace {
 
 // Closes a descriptor when the scope ends (and so releases its lock).
@@ -62,6 +64,7 @@ THiveFile::THiveFile(std::string FileName, std::string Root)
     : FFileName(std::move(FileName)), FRoot(Root), FCache(std::move(Root)) {}
 
 void THiveFile::FailIO(const std::string& What, int Error) const {
+  if (IsDiskFullError(Error)) throw EHiveDiskFullError(DiskFullMessage(FFileName));
   throw EHiveIOError("Settings file \"" + FFileName + "\": " + What + ": " + std::strerror(Error));
 }
 
@@ -110,6 +113,9 @@ void THiveFile::Update(const std::function<void(THive&)>& Change) {
   if (lock.Get() < 0) FailIO("cannot be locked", errno);
   while (::flock(lock.Get(), LOCK_EX) != 0)
     if (errno != EINTR) FailIO("cannot be locked", errno);
+  // Only a save holds the lock while its temporary file exists: one found
+  // now was left by a save that was killed before its rename.
+  ::unlink(TemporaryName().c_str());
   Refresh();
   THive changed = FCache;
   Change(changed);
@@ -123,7 +129,7 @@ void THiveFile::Update(const std::function<void(THive&)>& Change) {
 
 void THiveFile::Save(const THive& Hive) {
   std::string text = FormatHive(Hive);
-  std::string temp = FFileName + ".new";
+  const std::string temp = TemporaryName();
   TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (fd.Get() < 0) FailIO("cannot be written", errno);
   if (::fchmod(fd.Get(), 0600) != 0 || !WriteAll(fd.Get(), text) || ::fsync(fd.Get()) != 0 ||

@@ -112,6 +112,8 @@ void WriteValue(TRegRoot Root, const std::string& Key, TRegValue Value) {
     SettingsHive(Root).Update([&](THive& Hive) { Hive.CreateKey(Key).Set(Value); });
   } catch (const EHiveError& e) {
     Raise(SRegOpenKeyError, FullName(Root, Key), e.Message());
+  } catch (const EHiveDiskFullError& e) {
+    Raise(SRegOpenKeyError, FullName(Root, Key), e.Message());
   } catch (const EHiveIOError&) {
     Raise(SRegOpenKeyError, FullName(Root, Key));
   }
