@@ -9,6 +9,7 @@
 #include "Languages.h"
 #include "NavProgram.h"
 #include "QvRegistry.h"
+#include "TemporaryFiles.h"
 #include "UnZipper.h"
 
 namespace {
@@ -31,9 +32,11 @@ bool SameTextNoCase(const std::string& A, const std::string& B) {
   return true;
 }
 
-// The file a chart entry is unpacked to before it is converted. It is
-// removed on every way out, so that no chart file is left beside the
-// installed bitmaps, also when the conversion fails.
+// The file a chart entry is unpacked to before it is converted, under its
+// own name (the chart file's name must match its chart code) in a temporary
+// folder beside the installed bitmaps. It is removed on every way out, so
+// that no chart file is left, also when the conversion fails; what a killed
+// run left is swept by the next run.
 class TIntermediateFile {
  public:
   explicit TIntermediateFile(std::string Name) : FName(std::move(Name)) {}
@@ -89,6 +92,14 @@ class TArchiveReader {
     FZip.SetEntrySelected(Index, false);
     if (FDamaged) Fail(Index);
     return done == 1;
+  }
+
+  // Unpacks one entry under the name Target instead of its own.
+  bool UnpackAs(int Index, const std::string& Target) {
+    FZip.OnStartUnZip = [Target](int, std::string& Name, bool&) { Name = Target; };
+    const bool done = Unpack(Index);
+    FZip.OnStartUnZip = nullptr;
+    return done;
   }
 
   [[noreturn]] void Fail(int Index) const {
@@ -177,6 +188,12 @@ void TChartInstaller::ProcessMessages() {
 TInstallResult TChartInstaller::RunInstallation() {
   TInstallResult result;
   int32_t processed = 0;
+  // What a killed run left (its temporary files) goes before this run starts.
+  SweepTemporaryFiles(FDestFolder);
+  // Pruned before any chart is replaced: a run cut short then leaves old
+  // charts whose updates come again, never new charts whose updates the
+  // index counts as applied. The callers' pruning afterwards changes nothing.
+  PruneUpdateIndex();
   FReplaceAll = false;
   FCancelled = false;
   for (int res = 0; res < ResolutionCount && !FCancelled; ++res) {
@@ -218,11 +235,12 @@ bool TChartInstaller::InstallChartSet(const TChartSets& Set, int Resolution, int
   ProcessMessages();
 
   int32_t setDone = 0;
+  const TTemporaryFolder work(FDestFolder + "charts");
   for (int i = 0; i < reader.Count(); ++i) {
     const std::string& entry = reader.FileName(i);
     if (entry.empty() || IsNavigationFile(entry)) continue;
-    TIntermediateFile chartFile(FDestFolder + entry);
-    if (!reader.Unpack(i)) reader.Fail(i);
+    TIntermediateFile chartFile(work.Path() + entry);
+    if (!reader.UnpackAs(i, chartFile.Name())) reader.Fail(i);
     const std::string installed =
         InstalledBitmapName(FDestFolder, WithoutExtension(entry), Resolution);
     bool convert = true;

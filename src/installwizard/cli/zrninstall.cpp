@@ -75,10 +75,14 @@ void ApplySelection(const TOptions& O, TChartSetsList& Sets) {
 }
 
 // "\r" separates the lines of the program's messages.
-void PrintMessage(const std::string& Message) {
+std::string TerminalLines(const std::string& Message) {
   std::string text = Message;
   for (char& c : text) c = c == '\r' ? '\n' : c;
-  std::printf("%s\n", text.c_str());
+  return text;
+}
+
+void PrintMessage(const std::string& Message) {
+  std::printf("%s\n", TerminalLines(Message).c_str());
 }
 
 }  // namespace
@@ -117,7 +121,7 @@ int main(int argc, char** argv) {
     installer.RegisterChartSets();
     return 0;
   } catch (const Exception& e) {
-    std::fprintf(stderr, "zrninstall: %s: %s\n", e.ClassName(), e.Message().c_str());
+    std::fprintf(stderr, "zrninstall: %s: %s\n", e.ClassName(), TerminalLines(e.Message()).c_str());
     return 1;
   }
 }
