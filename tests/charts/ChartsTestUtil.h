@@ -6,14 +6,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "SourceFolder.h"
+
 inline std::string ToolPath() {
   const char* build = std::getenv("ZARNAVIS_BUILD_DIR");
   return std::string(build ? build : ".") + "/tools/zrntool";
 }
 
 inline std::string ChartsTestDir() {
-  const std::string file = __FILE__;
-  return file.substr(0, file.rfind('/'));
+  return SourceFolderOf(__FILE__);
 }
 
 // Runs a shell command; returns its exit status and what it printed.

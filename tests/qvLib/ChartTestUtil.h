@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "QvDigitalCharts.h"
+#include "SourceFolder.h"
 #include "TempDir.h"
 
 // The folder of the chart tests' sources and scripts.
 inline std::string TestSourceDir() {
-  const std::string file = __FILE__;
-  return file.substr(0, file.rfind('/'));
+  return SourceFolderOf(__FILE__);
 }
 
 // An 8-bit RLE8 BMP file of four colours around hand-made pixel data.
