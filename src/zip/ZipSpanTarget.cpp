@@ -38,13 +38,28 @@ void PutU32(int Handle, off_t At, uint32_t Value, const std::string& FileName) {
 TZipSpanTarget::TZipSpanTarget(const std::string& ZipName, TZipSpanSettings Settings,
                                TRequest Request)
     : FZipName(ZipName), FSettings(Settings), FRequest(std::move(Request)) {
-  StartDisk();
-  const uint8_t sig[4] = {0x50, 0x4b, 0x07, 0x08};
-  Write(sig, sizeof sig);
+  // A constructor that fails runs no destructor: the first disk is given up here.
+  try {
+    StartDisk();
+    const uint8_t sig[4] = {0x50, 0x4b, 0x07, 0x08};
+    Write(sig, sizeof sig);
+  } catch (...) {
+    AbandonDisk();
+    throw;
+  }
 }
 
+// A disk whose file is still open when the target goes was cut short by a
+// failure: its half-written file would look like a part of the set.
 TZipSpanTarget::~TZipSpanTarget() {
-  if (FHandle >= 0) ::close(FHandle);
+  AbandonDisk();
+}
+
+void TZipSpanTarget::AbandonDisk() {
+  if (FHandle < 0) return;
+  ::close(FHandle);
+  FHandle = -1;
+  ::unlink(FZipName.c_str());
 }
 
 bool TZipSpanTarget::IsWrittenDisk() {
@@ -74,7 +89,10 @@ void TZipSpanTarget::StartDisk() {
   FRoom = Volumes().FreeSpace(FZipName);
   if (FDisk == 0) FRoom -= FSettings.FirstDiskReserve;
   // A disk must at least take the end record, or the set could never end.
-  if (FRoom < ZipEndRecordSize) ZipFail(ZipText::NoRoom);
+  if (FRoom < ZipEndRecordSize) {
+    AbandonDisk();
+    ZipFail(ZipText::NoRoom);
+  }
   FOffset = 0;
 }
 
@@ -85,7 +103,10 @@ void TZipSpanTarget::CloseDisk() {
   const bool closed = ::close(FHandle) == 0;
   if (!closed && ok) error = errno;
   FHandle = -1;
-  if (!ok || !closed) FailWrite(error, FZipName);
+  if (!ok || !closed) {
+    ::unlink(FZipName.c_str());  // not known to be on the disk
+    FailWrite(error, FZipName);
+  }
 }
 
 void TZipSpanTarget::NextDisk() {
