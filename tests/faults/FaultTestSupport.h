@@ -9,9 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,4 +126,48 @@ inline std::vector<std::string> TemporaryNames(const std::vector<std::string>& N
   for (const std::string& n : Names)
     if (n.rfind(".zrn-", 0) == 0) out.push_back(n);
   return out;
+}
+
+// A file as the checks compare it: its bytes and its date (a folder: neither).
+struct TFileState {
+  bool Folder = false;
+  std::vector<uint8_t> Bytes;
+  int64_t ModifiedSeconds = 0;
+  bool operator==(const TFileState&) const = default;
+};
+
+void PrintTo(const TFileState& State, std::ostream* Out) {
+  if (State.Folder)
+    *Out << "folder";
+  else
+    *Out << State.Bytes.size() << " bytes of " << State.ModifiedSeconds;
+}
+
+using TFolderState = std::map<std::string, TFileState>;
+using TValues = std::map<std::string, std::string>;
+
+TFolderState ReadFolder(const std::string& Folder) {
+  TFolderState state;
+  for (const auto& e : std::filesystem::directory_iterator(Folder)) {
+    struct stat st {};
+    ::lstat(e.path().c_str(), &st);
+    TFileState& file = state[e.path().filename().string()];
+    file.Folder = S_ISDIR(st.st_mode);
+    if (file.Folder) continue;
+    file.Bytes = ReadFileBytes(e.path());
+    file.ModifiedSeconds = int64_t(st.st_mtime);
+  }
+  return state;
+}
+
+// The demo CD's set 1801 at both resolutions, alone in Folder: four charts
+// and two calibration files at each.
+inline bool MakeDemoSet(const std::string& Folder) {
+  TempDir cd;
+  std::string output;
+  if (RunToEnd({ZrnTool(), "demo", cd.Path(), "--scale", "0.05"}, output) != 0) return false;
+  std::filesystem::create_directories(Folder);
+  for (const char* zra : {"1801_120.zra", "1801_240.zra"})
+    std::filesystem::copy_file(cd / ("Charts/" + std::string(zra)), Folder + "/" + zra);
+  return true;
 }

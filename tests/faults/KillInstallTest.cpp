@@ -24,38 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A file as the checks compare it: its bytes and its date (a folder: neither).
-struct TFileState {
-  bool Folder = false;
-  std::vector<uint8_t> Bytes;
-  int64_t ModifiedSeconds = 0;
-  bool operator==(const TFileState&) const = default;
-};
-
-void PrintTo(const TFileState& State, std::ostream* Out) {
-  if (State.Folder)
-    *Out << "folder";
-  else
-    *Out << State.Bytes.size() << " bytes of " << State.ModifiedSeconds;
-}
-
-using TFolderState = std::map<std::string, TFileState>;
-using TValues = std::map<std::string, std::string>;
-
-TFolderState ReadFolder(const std::string& Folder) {
-  TFolderState state;
-  for (const auto& e : fs::directory_iterator(Folder)) {
-    struct stat st {};
-    ::lstat(e.path().c_str(), &st);
-    TFileState& file = state[e.path().filename().string()];
-    file.Folder = S_ISDIR(st.st_mode);
-    if (file.Folder) continue;
-    file.Bytes = ReadFileBytes(e.path());
-    file.ModifiedSeconds = int64_t(st.st_mtime);
-  }
-  return state;
-}
-
 std::string Hex(const std::vector<uint8_t>& Bytes) {
   static const char digits[] = "0123456789abcdef";
   std::string out;
@@ -87,13 +55,7 @@ class KillInstallTest : public ::testing::TestWithParam<uint32_t> {
   static void SetUpTestSuite() {
     Shared = new TShared;
     TShared& s = *Shared;
-    // The demo CD's set 1801 at both resolutions, alone in its folder.
-    std::string output;
-    ASSERT_EQ(RunToEnd({ZrnTool(), "demo", s.Work / "cd", "--scale", "0.05"}, output), 0) << output;
-    fs::create_directories(s.Work / "set");
-    for (const char* zra : {"1801_120.zra", "1801_240.zra"})
-      fs::copy_file(s.Work / ("cd/Charts/" + std::string(zra)),
-                    s.Work / ("set/" + std::string(zra)));
+    ASSERT_TRUE(MakeDemoSet(s.Work / "set"));
   }
   static void TearDownTestSuite() {
     delete Shared;
