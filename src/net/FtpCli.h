@@ -94,6 +94,9 @@ enum TFtpState {
   ftpsAborted            // AbortSession is tearing everything down
 };
 
+// "ftpsReady" and so on, for traces.
+const char* FtpStateName(TFtpState State);
+
 // The steps of composite requests, in the fixed order in which they run.
 enum class TFtpStep { Open, User, Pass, Cwd, TypeSet, Port, Get, Dir, Quit };
 
@@ -224,6 +227,7 @@ class TCustomFtpCli {
   bool DoPort();
   bool DoTransfer(TFtpRequest Rq);
   void ApplySocks(TWSocket& Socket);
+  void TraceSocketStates(TWSocket& Socket, const char* Name);
 
   // Control socket events.
   void ControlDnsLookupDone(uint16_t Error);

@@ -58,7 +58,7 @@ void TCustomWSocket::AssignDefaultValue() {
   FLingerOnOff = wsLingerOn;
   FLingerTimeout = 0;
   FHSocket = -1;
-  FState = wsClosed;
+  ChangeState(wsClosed);
   FAllSent = true;
   FConnectPending = false;
 }
@@ -114,6 +114,29 @@ void TCustomWSocket::SocketError(const std::string& FuncName, int Error) {
   RaiseException(WSocketErrorText(Error, FuncName));
 }
 
+const char* SocketStateName(TSocketState State) {
+  switch (State) {
+    case wsInvalidState:
+      return "wsInvalidState";
+    case wsOpened:
+      return "wsOpened";
+    case wsBound:
+      return "wsBound";
+    case wsConnecting:
+      return "wsConnecting";
+    case wsConnected:
+      return "wsConnected";
+    case wsAccepting:
+      return "wsAccepting";
+    case wsListening:
+      return "wsListening";
+    case wsClosed:
+      return "wsClosed";
+  }
+  return "?";
+}
+
+// The one place where the socket's state changes.
 void TCustomWSocket::ChangeState(TSocketState NewState) {
   const TSocketState old = FState;
   FState = NewState;
@@ -349,7 +372,8 @@ void TCustomWSocket::CompleteConnect(int Handle, uint16_t Error) {
   if (Handle != FHSocket || !FConnectPending) return;
   FConnectPending = false;
   UpdateWriteNotifier();
-  if (FState != wsConnected) ChangeState(wsConnected);
+  // A connect that failed never was connected: it goes from connecting to closed.
+  if (Error == 0 && FState != wsConnected) ChangeState(wsConnected);
   TriggerSessionConnected(Error);
   if (Error != 0 && Handle == FHSocket) InternalClose(false, Error);
 }

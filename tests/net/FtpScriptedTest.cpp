@@ -41,7 +41,7 @@ TEST_F(FtpScriptedTest, MultiLineGreetingAndLogin) {
   EXPECT_EQ(FSession.Client.LastResponse(), "230 Logged in.");
   EXPECT_EQ(FSession.Client.StatusCode(), 230);
   EXPECT_EQ(FSession.Commands(),
-            (std::vector<std::string>{"USER anonymous", "PASS guest@example.org"}));
+            (std::vector<std::string>{"USER anonymous", "PASS ****"}));
 }
 
 TEST_F(FtpScriptedTest, UserRepliesDecideAboutPass) {
@@ -52,7 +52,7 @@ TEST_F(FtpScriptedTest, UserRepliesDecideAboutPass) {
   };
   const Case cases[] = {
       {"230 No password needed.", 0, {"USER anonymous"}},
-      {"331 Send password.", 0, {"USER anonymous", "PASS guest@example.org"}},
+      {"331 Send password.", 0, {"USER anonymous", "PASS ****"}},
       {"530 Not allowed.", 530, {"USER anonymous"}},
   };
   for (const auto& c : cases) {
