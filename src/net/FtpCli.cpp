@@ -301,6 +301,8 @@ bool TCustomFtpCli::RunStep(TFtpStep Step) {
       return DoTypeSet();
     case TFtpStep::Port:
       return DoPort();
+    case TFtpStep::Rest:
+      return DoRest();
     case TFtpStep::Get:
       return DoTransfer(ftpGetAsync);
     case TFtpStep::Dir:
@@ -370,6 +372,10 @@ bool TCustomFtpCli::DirAsync() {
 }
 bool TCustomFtpCli::GetAsync() {
   return HighLevelAsync(ftpGetAsync, {TFtpStep::Port, TFtpStep::Get});
+}
+bool TCustomFtpCli::RestGetAsync() {
+  if (FResumeAt < 0) return UsageError("ResumeAt negative");
+  return HighLevelAsync(ftpRestGetAsync, {TFtpStep::Port, TFtpStep::Rest, TFtpStep::Get});
 }
 
 bool TCustomFtpCli::OpenAsync() {

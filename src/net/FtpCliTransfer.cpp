@@ -2,8 +2,11 @@
 // transfers, progress, and the end of a transfer once both the final reply
 // and the close of the data connection have arrived.
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
+#include "DiskFull.h"
 #include "FtpCli.h"
 #include "QvFileIO.h"
 
@@ -63,6 +66,7 @@ bool TCustomFtpCli::DoTransfer(TFtpRequest Rq) {
   FDataCommand = command;
   FTransferStarted = FReplyDone = FDataDone = false;
   FTransferAborted = FLocalWriteFailed = false;
+  FLocalWriteError.clear();
   FDataCloseError = 0;
   FByteCount = 0;
   FDisplayLine.clear();
@@ -70,19 +74,7 @@ bool TCustomFtpCli::DoTransfer(TFtpRequest Rq) {
   data.OnSessionAvailable = [this](TCustomWSocket*, uint16_t e) {
     Guarded([&] { DataSessionAvailable(e); });
   };
-  FLocalFile.reset();
-  if (!FDisplayFileFlag && !FLocalStream) {
-    try {
-      FLocalFile = std::make_unique<TBufferedFileStream>(FLocalFileName, 32768, fmCreate);
-    } catch (const std::exception&) {
-      FLastResponse = "Unable to open local file " + FLocalFileName;
-      FStatusCode = 550;
-      FErrorMessage = FLastResponse;
-      if (data.State() != wsClosed) data.Close();
-      DoneStep(550);
-      return true;
-    }
-  }
+  if (!OpenLocalTarget()) return FailLocalTarget();
   FTransferActive = true;
   if (FPassive) {
     uint32_t offeredIp = 0;
@@ -128,6 +120,66 @@ bool TCustomFtpCli::DoTransfer(TFtpRequest Rq) {
   SetState(ftpsAwaitingReply);
   SendCommand(FHostFileName.empty() ? FDataCommand : FDataCommand + " " + FHostFileName);
   return true;
+}
+
+// A fresh file, or for a resumed fetch the data received before: the file
+// or the caller's stream is cut to ResumeAt bytes and written on from there.
+bool TCustomFtpCli::OpenLocalTarget() {
+  FLocalFile.reset();
+  const int64_t resumeAt = FRequestType == ftpRestGetAsync ? FResumeAt : 0;
+  try {
+    if (FLocalStream) {
+      if (resumeAt == 0) return true;
+      if (FLocalStream->GetSize() < resumeAt) return false;
+      FLocalStream->SetSize(resumeAt);
+      FLocalStream->Seek(resumeAt, soFromBeginning);
+      return true;
+    }
+    if (FDisplayFileFlag) return true;
+    if (resumeAt == 0) {
+      FLocalFile = std::make_unique<TBufferedFileStream>(FLocalFileName, 32768, fmCreate);
+      return true;
+    }
+    FLocalFile = std::make_unique<TBufferedFileStream>(FLocalFileName, 32768, fmOpenReadWrite);
+    if (FLocalFile->GetSize() < resumeAt) {
+      FLocalFile.reset();
+      return false;
+    }
+    FLocalFile->SetSize(resumeAt);
+    FLocalFile->Seek(resumeAt, soFromBeginning);
+    return true;
+  } catch (const std::exception&) {
+    FLocalFile.reset();
+    return false;
+  }
+}
+
+// The request ends before the transfer: the local file cannot be had.
+bool TCustomFtpCli::FailLocalTarget() {
+  FLastResponse = "Unable to open local file " + FLocalFileName;
+  FStatusCode = 550;
+  FErrorMessage = FLastResponse;
+  if (FDataSocket->State() != wsClosed) FDataSocket->Close();
+  DoneStep(550);
+  return true;
+}
+
+// The data received before must be there to go on from. It is looked at
+// before REST is sent: a server that took REST would apply it to the next
+// RETR, also to a fresh fetch from 0.
+bool TCustomFtpCli::CanResume() {
+  if (FLocalStream) return FLocalStream->GetSize() >= FResumeAt;
+  if (FDisplayFileFlag) return true;
+  struct stat st {};
+  return ::stat(FLocalFileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= FResumeAt;
+}
+
+bool TCustomFtpCli::DoRest() {
+  if (!CanResume()) {
+    StartSingle(ftpRestAsync);
+    return FailLocalTarget();
+  }
+  return ExecAsync(ftpRestAsync, "REST " + std::to_string(FResumeAt), {350});
 }
 
 void TCustomFtpCli::InstallDataHandlers() {
@@ -241,21 +293,29 @@ void TCustomFtpCli::WriteReceived(const char* Data, int Len) {
         if (OnDisplayFile) OnDisplayFile(this, line);
       }
     }
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     Trace("! Error writing local file");
-    FLocalWriteFailed = true;
+    NoteWriteFailure(e);
     FDataSocket->Shutdown(SD_BOTH);
   }
+}
+
+// A full disk is told as such: the file's writer names it in its message.
+void TCustomFtpCli::NoteWriteFailure(const std::exception& E) {
+  FLocalWriteFailed = true;
+  const auto* file =
+      FLocalFile ? FLocalFile.get() : dynamic_cast<TBufferedFileStream*>(FLocalStream);
+  if (file && E.what() == DiskFullMessage(file->FileName())) FLocalWriteError = E.what();
 }
 
 void TCustomFtpCli::CloseLocalFile() {
   if (!FLocalFile) return;
   try {
     FLocalFile->Close();
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     if (FTransferActive) {
       Trace("! Error writing local file");
-      FLocalWriteFailed = true;
+      NoteWriteFailure(e);
     }
   }
   FLocalFile.reset();
@@ -293,6 +353,7 @@ void TCustomFtpCli::CheckTransferDone() {
   if (!FReplyDone || !FDataDone || !FTransferActive) return;
   FTransferActive = false;
   Trace(TransferStatistics());
+  FResumeAt = 0;
   int result = FDataCloseError;
   if (result != 0) {
     FErrorMessage = "426 Data connection closed. " + WSocketErrorDesc(result) +
@@ -302,7 +363,8 @@ void TCustomFtpCli::CheckTransferDone() {
     FErrorMessage = "426 Operation aborted.";
   } else if (FLocalWriteFailed) {
     result = 426;
-    FErrorMessage = "426 Error writing local file.";
+    FErrorMessage = "426 " + (FLocalWriteError.empty() ? std::string("Error writing local file.")
+                                                       : FLocalWriteError);
   }
   FRequestResult = result;
   DoneStep(result);
