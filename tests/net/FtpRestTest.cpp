@@ -137,13 +137,10 @@ TEST(FtpRest, RefusedRestEndsWithTheReplyAndTheSessionGoesOn) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.Script);
-    TempDir dir;
-    WriteFileText(dir / "s.json", row.Script);
-    TPeerProcess server;
-    ASSERT_TRUE(server.Start(
-        {"/usr/bin/python3", TestSourceDir() + "/scripted_peer.py", "ftp", dir / "s.json"}));
-    TFtpTestSession s;
-    s.Setup("127.0.0.1", server.PortText());
+    TScriptedFtp peer;
+    ASSERT_TRUE(peer.Start(row.Script));
+    TFtpTestSession& s = peer.Session;
+    const TempDir& dir = peer.Dir;
     ASSERT_EQ(s.Run([&] { s.Client.ConnectAsync(); }), 0);
     s.Client.SetPassive(true);
     s.Client.SetHostFileName("f.bin");
