@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "DiskFull.h"
+#include "WriteAll.h"
 
 namespace {
 
@@ -45,17 +46,6 @@ bool MakeFolders(const std::string& Folder) {
   std::string parent = FolderOf(Folder);
   if (parent != Folder && !MakeFolders(parent)) return false;
   return ::mkdir(Folder.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-bool WriteAll(int Fd, const std::string& Text) {
-  size_t done = 0;
-  while (done < Text.size()) {
-    ssize_t n = ::write(Fd, Text.data() + done, Text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -132,14 +122,14 @@ void THiveFile::Save(const THive& Hive) {
   const std::string temp = TemporaryName();
   TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (fd.Get() < 0) FailIO("cannot be written", errno);
-  if (::fchmod(fd.Get(), 0600) != 0 || !WriteAll(fd.Get(), text) || ::fsync(fd.Get()) != 0 ||
-      ::close(fd.Release()) != 0) {
-    int error = errno;
+  int error = ::fchmod(fd.Get(), 0600) != 0 ? errno : WriteAll(fd.Get(), text.data(), text.size());
+  if (error == 0 && (::fsync(fd.Get()) != 0 || ::close(fd.Release()) != 0)) error = errno;
+  if (error != 0) {
     ::unlink(temp.c_str());
     FailIO("cannot be written", error);
   }
   if (::rename(temp.c_str(), FFileName.c_str()) != 0) {
-    int error = errno;
+    error = errno;
     ::unlink(temp.c_str());
     FailIO("cannot be replaced", error);
   }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "TemporaryFiles.h"
+#include "WriteAll.h"
 
 bool PathExists(const std::string& Name) {
   struct stat st {};
@@ -45,17 +46,9 @@ TZipTempFile::~TZipTempFile() {
 }
 
 bool TZipTempFile::Write(const uint8_t* Data, size_t Count) {
-  while (Count > 0) {
-    const ssize_t n = ::write(FHandle, Data, Count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      FError = n < 0 ? errno : EIO;
-      return false;
-    }
-    Data += n;
-    Count -= static_cast<size_t>(n);
-  }
-  return true;
+  const int error = WriteAll(FHandle, Data, Count);
+  if (error != 0) FError = error;
+  return error == 0;
 }
 
 bool TZipTempFile::Commit() {
