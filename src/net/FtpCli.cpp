@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "QvFileIO.h"
+#include "FtpLocalFile.h"
 
 namespace {
 

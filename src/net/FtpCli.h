@@ -19,7 +19,7 @@
 #include "WSocket.h"
 
 class TStream;
-class TBufferedFileStream;
+class TFtpLocalFile;
 
 ZARNAVIS_DECLARE_EXCEPTION(FtpException, Exception);
 
@@ -258,6 +258,7 @@ class TCustomFtpCli {
   void WriteReceived(const char* Data, int Len);
   void CloseLocalFile();
   void NoteWriteFailure(const std::exception& E);
+  void LocalFileFailed();
   void EndTransfer(int Error);
   void CheckTransferDone();
   std::string TransferStatistics() const;
@@ -327,7 +328,8 @@ class TCustomFtpCli {
   int64_t FByteCount = 0;
   std::chrono::steady_clock::time_point FStartTick;
   std::chrono::steady_clock::time_point FStopTick;
-  std::unique_ptr<TBufferedFileStream> FLocalFile;
+  std::unique_ptr<TFtpLocalFile> FLocalFile;
+  std::vector<char> FDataBuffer;
   std::string FDisplayLine;
 };
 

@@ -8,11 +8,17 @@
 
 #include "DiskFull.h"
 #include "FtpCli.h"
+#include "FtpLocalFile.h"
 #include "QvFileIO.h"
 
 namespace {
 
-constexpr int DataBufferSize = 4096;
+// A bulk transfer on a fast link is paced by the passes through the event
+// loop: each pass costs a poll, a notifier and a progress event. So a pass
+// reads what has arrived, in blocks of DataBufferSize, up to
+// MaxBytesPerNotice, after which the window gets its turn again.
+constexpr int DataBufferSize = 64 * 1024;
+constexpr int64_t MaxBytesPerNotice = 1024 * 1024;
 
 bool IsTransferStart(int Code) {
   return Code == 125 || (Code >= 150 && Code <= 159);
@@ -127,31 +133,24 @@ bool TCustomFtpCli::DoTransfer(TFtpRequest Rq) {
 bool TCustomFtpCli::OpenLocalTarget() {
   FLocalFile.reset();
   const int64_t resumeAt = FRequestType == ftpRestGetAsync ? FResumeAt : 0;
-  try {
-    if (FLocalStream) {
-      if (resumeAt == 0) return true;
+  if (FLocalStream) {
+    if (resumeAt == 0) return true;
+    try {
       if (FLocalStream->GetSize() < resumeAt) return false;
       FLocalStream->SetSize(resumeAt);
       FLocalStream->Seek(resumeAt, soFromBeginning);
-      return true;
-    }
-    if (FDisplayFileFlag) return true;
-    if (resumeAt == 0) {
-      FLocalFile = std::make_unique<TBufferedFileStream>(FLocalFileName, 32768, fmCreate);
-      return true;
-    }
-    FLocalFile = std::make_unique<TBufferedFileStream>(FLocalFileName, 32768, fmOpenReadWrite);
-    if (FLocalFile->GetSize() < resumeAt) {
-      FLocalFile.reset();
+    } catch (const std::exception&) {
       return false;
     }
-    FLocalFile->SetSize(resumeAt);
-    FLocalFile->Seek(resumeAt, soFromBeginning);
     return true;
-  } catch (const std::exception&) {
-    FLocalFile.reset();
-    return false;
   }
+  if (FDisplayFileFlag) return true;
+  FLocalFile = std::make_unique<TFtpLocalFile>();
+  if (resumeAt == 0 ? FLocalFile->Create(FLocalFileName)
+                    : FLocalFile->OpenAt(FLocalFileName, resumeAt))
+    return true;
+  FLocalFile.reset();
+  return false;
 }
 
 // The request ends before the transfer: the local file cannot be had.
@@ -250,10 +249,11 @@ void TCustomFtpCli::EndTransfer(int Error) {
 }
 
 void TCustomFtpCli::DataDataAvailable() {
-  char buffer[DataBufferSize];
+  FDataBuffer.resize(DataBufferSize);
+  char* buffer = FDataBuffer.data();
   TWSocket& data = *FDataSocket;
   if (!FTransferActive) {
-    data.Receive(buffer, sizeof buffer);
+    data.Receive(buffer, DataBufferSize);
     return;
   }
   FDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(FTimeout);
@@ -266,13 +266,21 @@ void TCustomFtpCli::DataDataAvailable() {
     data.Close();
     return;
   }
-  const int n = data.Receive(buffer, sizeof buffer);
-  if (n > 0) {
-    FByteCount += n;
-    WriteReceived(buffer, n);
-  } else if (n < 0 && data.LastError() != WSAEWOULDBLOCK && data.State() == wsConnected) {
-    Trace("! Data: Receive error " + std::to_string(data.LastError()));
-    data.Shutdown(SD_BOTH);
+  const int handle = data.HSocket();
+  for (int64_t taken = 0; taken < MaxBytesPerNotice;) {
+    const int n = data.Receive(buffer, DataBufferSize);
+    if (n > 0) {
+      FByteCount += n;
+      taken += n;
+      WriteReceived(buffer, n);
+      if (FLocalWriteFailed || !FTransferActive || data.HSocket() != handle) return;
+      continue;
+    }
+    if (n < 0 && data.LastError() != WSAEWOULDBLOCK && data.State() == wsConnected) {
+      Trace("! Data: Receive error " + std::to_string(data.LastError()));
+      data.Shutdown(SD_BOTH);
+    }
+    return;  // nothing more now, or the close notice follows
   }
 }
 
@@ -280,7 +288,7 @@ void TCustomFtpCli::WriteReceived(const char* Data, int Len) {
   if (FLocalWriteFailed) return;
   try {
     if (FLocalFile) {
-      FLocalFile->WriteBuffer(Data, Len);
+      if (!FLocalFile->Write(Data, size_t(Len))) return LocalFileFailed();
     } else if (FLocalStream) {
       FLocalStream->WriteBuffer(Data, Len);
     } else if (FDisplayFileFlag) {
@@ -300,23 +308,29 @@ void TCustomFtpCli::WriteReceived(const char* Data, int Len) {
   }
 }
 
-// A full disk is told as such: the file's writer names it in its message.
+// A full disk is told as such, with the file's name.
 void TCustomFtpCli::NoteWriteFailure(const std::exception& E) {
   FLocalWriteFailed = true;
-  const auto* file =
-      FLocalFile ? FLocalFile.get() : dynamic_cast<TBufferedFileStream*>(FLocalStream);
-  if (file && E.what() == DiskFullMessage(file->FileName())) FLocalWriteError = E.what();
+  const auto* stream = dynamic_cast<TBufferedFileStream*>(FLocalStream);
+  if (stream && E.what() == DiskFullMessage(stream->FileName())) FLocalWriteError = E.what();
+}
+
+void TCustomFtpCli::LocalFileFailed() {
+  Trace("! Error writing local file");
+  FLocalWriteFailed = true;
+  if (IsDiskFullError(FLocalFile->Error()))
+    FLocalWriteError = DiskFullMessage(FLocalFile->FileName());
+  FDataSocket->Shutdown(SD_BOTH);
 }
 
 void TCustomFtpCli::CloseLocalFile() {
   if (!FLocalFile) return;
-  try {
-    FLocalFile->Close();
-  } catch (const std::exception& e) {
-    if (FTransferActive) {
-      Trace("! Error writing local file");
-      NoteWriteFailure(e);
-    }
+  // A write the file system took on trust may still fail here.
+  if (!FLocalFile->Close() && FTransferActive && !FLocalWriteFailed) {
+    Trace("! Error writing local file");
+    FLocalWriteFailed = true;
+    if (IsDiskFullError(FLocalFile->Error()))
+      FLocalWriteError = DiskFullMessage(FLocalFile->FileName());
   }
   FLocalFile.reset();
 }
