@@ -18,6 +18,7 @@
 #include "FaultTestSupport.h"
 #include "HiveFile.h"
 #include "InChild.h"
+#include "PeerProcess.h"
 #include "QvDigitalCharts.h"
 #include "QvRegistry.h"
 #include "SimulatedVolumes.h"
@@ -226,6 +227,24 @@ TEST(DiskFull, SpannedArchiveLeavesNoHalfWrittenDisk) {
   EXPECT_EQ(report, DiskFullMessage(drive + "/Updates.BaZ"));
   for (const auto& e : fs::recursive_directory_iterator(root.Path()))
     EXPECT_EQ(e.path().filename().string().find("Updates.BaZ"), std::string::npos) << e.path();
+}
+
+// A download that meets the limit: error 426 saying the disk is full.
+TEST(DiskFull, DownloadSaysSoWithTheLocalFile) {
+  TempDir root, out;
+  WriteFileBytes(root / "update.120", RandomBytes(300000, 20));
+  TPeerProcess server;
+  const int port = FreePort();
+  ASSERT_TRUE(server.Start({"/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p",
+                            std::to_string(port), "-d", root.Path()},
+                           port));
+  std::string output;
+  EXPECT_EQ(
+      RunToEnd({ZrnTool(), "ftp", "get", "ftp://127.0.0.1:" + std::to_string(port) + "/update.120",
+                out / "update.120", "--timeout", "10"},
+               output, 100000),
+      1);
+  EXPECT_EQ(output, "zrntool: ftp: error 426: 426 " + DiskFullMessage(out / "update.120") + "\n");
 }
 
 // zrninstall of the demo set into an empty folder, with room for only part
