@@ -139,7 +139,7 @@ bool ParseOptions(const std::vector<std::string>& Args, TFtpToolOptions& O, std:
 // One conversation: connect, TYPE I, then a listing or the files, then QUIT.
 class TFtpToolSession {
  public:
-  TFtpToolSession(const TFtpToolOptions& Options, const TFtpUrl& Url) : FOptions(Options) {
+  TFtpToolSession(const TFtpToolOptions& Options, const TFtpUrl& Url) {
     FClient.SetHostName(Url.Host);
     FClient.SetPort(Url.Port);
     FClient.SetUserName(Url.User);
@@ -237,7 +237,6 @@ class TFtpToolSession {
     QCoreApplication::exit(1);
   }
 
-  const TFtpToolOptions& FOptions;
   TFtpClient FClient;
   TMemoryStream FListing;
   QTimer FWatchdog;
