@@ -20,6 +20,7 @@ for t in "$zrntool" "$zrninstall"; do
 done
 work=$(mktemp -d "${TMPDIR:-/tmp}/install-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
+. bench/bench_lib.sh
 export ZARNAVIS_HOME=$work/home
 mkdir -p "$ZARNAVIS_HOME"
 
@@ -29,31 +30,11 @@ archive=$work/demo/Charts/${set_code}_240.zra
 mkdir -p "$work/cd"
 cp "$archive" "$work/cd/"
 # The zip archive inside the .zra file, complemented back: unzip's payload.
-/usr/bin/python3 - "$archive" "$work/payload.zip" <<'PY'
-import struct, sys
-data = open(sys.argv[1], "rb").read()
-n = max(struct.unpack_from("<i", data, 4)[0], 0)
-open(sys.argv[2], "wb").write(bytes(b ^ 0xFF for b in data[24 + n:]))
-PY
+zra_payload "$archive" "$work/payload.zip"
 
 run_install() { rm -rf "$work/dest"; mkdir "$work/dest"; "$zrninstall" --dpi 240 "$work/cd" "$work/dest"; }
 run_unzip() { rm -rf "$work/out"; mkdir "$work/out"; unzip -o -q "$work/payload.zip" -d "$work/out"; }
 
-best() {  # best wall time in seconds of running "$@" $runs times
-  local best_t=""
-  for _ in $(seq "$runs"); do
-    local s e
-    s=$(date +%s.%N)
-    "$@" >/dev/null
-    e=$(date +%s.%N)
-    best_t=$(echo "$s $e ${best_t:-999999}" | awk '{t=$2-$1; print (t<$3)?t:$3}')
-  done
-  echo "$best_t"
-}
-peak_kb() {  # peak resident memory in KB of one run of "$@"
-  /usr/bin/time -f %M -o "$work/mem" "$@" >/dev/null
-  cat "$work/mem"
-}
 
 payload_mb=$(du -m "$work/payload.zip" | cut -f1)
 charts=$(unzip -Z1 "$work/payload.zip" | grep -c '\.zrn$' || true)

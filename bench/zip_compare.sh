@@ -12,6 +12,7 @@ runs=${2:-3}
 [ -x "$tool" ] || { echo "zrntool not found at $tool" >&2; exit 2; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/zip-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
+. bench/bench_lib.sh
 
 # Image-like data: 8-bit rows of a few colour areas with scanner noise, in
 # sixteen files, 160 MB that deflate to about 50 MB.
@@ -46,17 +47,6 @@ for n in range(16):
         f.write(b''.join(rows))
 PY
 
-best() {  # best wall time in seconds of running "$@" $runs times
-  local best_t=""
-  for _ in $(seq "$runs"); do
-    local s e
-    s=$(date +%s.%N)
-    "$@" >/dev/null
-    e=$(date +%s.%N)
-    best_t=$(echo "$s $e ${best_t:-999999}" | awk '{t=$2-$1; print (t<$3)?t:$3}')
-  done
-  echo "$best_t"
-}
 
 files=("$work"/src/*.bmp)
 raw=$(cat "${files[@]}" | wc -c)

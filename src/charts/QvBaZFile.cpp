@@ -12,6 +12,19 @@ std::string EditionMessage(const std::string& ChartFile, const std::string& BaZF
          "\"\r\rThe files are not of the same chart edition.";
 }
 
+// The entry "Data" of an update file, from its start; raises when the file
+// is no zip archive with such an entry or the entry is damaged.
+void ReadUpdateData(const std::string& UpdateFile, TMemoryStream& Data) {
+  TUnZipper zip;
+  zip.SetZipName(UpdateFile);
+  zip.DoProcessMessages = false;
+  zip.OnBadCRC = [&UpdateFile](const std::string&, uint32_t, uint32_t) {
+    throw EStreamError("The update file " + UpdateFile + " is damaged (CRC error).");
+  };
+  zip.ExtractToStream(&Data, DataEntry);
+  Data.SetPosition(0);
+}
+
 }  // namespace
 
 TBaZFile::TBaZFile(const std::string& BaZFileName, const std::string& ChartFileName,
@@ -36,11 +49,7 @@ TBaZFile::TBaZFile(const std::string& BaZFileName, const std::string& ChartFileN
     WriteBaZHeader(*FStream, FChartEdition, Date);
     return;
   }
-  FZip->OnBadCRC = [this](const std::string&, uint32_t, uint32_t) {
-    throw EStreamError("The update file " + FBaZFileName + " is damaged (CRC error).");
-  };
-  FZip->ExtractToStream(FStream.get(), DataEntry);
-  FStream->SetPosition(0);
+  ReadUpdateData(BaZFileName, *FStream);
   const TBaZHeader header = ReadBaZHeader(*FStream);
   if (header.Edition != FChartEdition)
     throw EEditionError(EditionMessage(ChartFileName, BaZFileName));
@@ -60,7 +69,7 @@ TBaZFile::~TBaZFile() {
 }
 
 void TBaZFile::Apply(TBaZBitmap& Target) {
-  ApplyBaZStream(*FStream, *FChart, Target);
+  ApplyBaZStream(*FStream, std::move(*FChart), Target);
 }
 
 void TBaZFile::Close() {
@@ -76,17 +85,30 @@ void TBaZFile::Close() {
 
 void UpdateChartBitmap(const std::string& OutputFile, const std::string& ChartFile,
                        const std::string& UpdateFile, bool Stamp) {
-  TBaZBitmap target;
-  double date = 0;
+  int32_t edition = 0, chartDate = 0;
+  std::vector<uint8_t> image;
   {
-    TBaZFile update(UpdateFile, ChartFile, TBaZFileMode::Read, date);
-    update.Apply(target);
+    TZRNFile chart(ChartFile, fmOpenRead, edition, chartDate);
+    chart.ReadBitmapFile(image);
+    chart.Close();
   }
-  const int32_t fileDate = DateTimeToFileDate(date);
+  TMemoryStream update;
+  ReadUpdateData(UpdateFile, update);
+  const TBaZHeader header = ReadBaZHeader(update);
+  if (header.Edition != edition) throw EEditionError(EditionMessage(ChartFile, UpdateFile));
+  const int32_t fileDate = DateTimeToFileDate(header.Date);
   if (fileDate == -1)
     throw EBaZFormatError("The update file " + UpdateFile + " carries no valid date.");
-  if (Stamp) DrawStampText(target, UpdateStampText(date));
-  WriteBitmapFile(OutputFile, target);
+  const std::string stamp = Stamp ? UpdateStampText(header.Date) : std::string();
+  // Row by row where the sheet allows it; else the whole sheet at once.
+  if (!WriteUpdatedChartBitmap(OutputFile, image, update, stamp)) {
+    TBaZBitmap target;
+    double date = 0;
+    TBaZFile file(UpdateFile, ChartFile, TBaZFileMode::Read, date);
+    file.Apply(target);
+    if (Stamp) DrawStampText(target, stamp);
+    WriteBitmapFile(OutputFile, target);
+  }
   if (!FileSetDate(OutputFile, fileDate))
     throw EStreamError("Cannot set the date of " + OutputFile);
 }

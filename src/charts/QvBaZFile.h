@@ -26,6 +26,7 @@ class TBaZFile {
   TBaZFile(const TBaZFile&) = delete;
   TBaZFile& operator=(const TBaZFile&) = delete;
 
+  // Builds the updated sheet in Target; the chart's image is used up.
   void Apply(TBaZBitmap& Target);
   // Create mode: stores the stream as the entry "Data" of the update file.
   void Close();

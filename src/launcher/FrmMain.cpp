@@ -11,6 +11,7 @@
 
 #include "AppNotify.h"
 #include "BitBtn.h"
+#include "ChartMedium.h"
 #include "ExtForm.h"
 #include "JpegImage.h"
 #include "Languages.h"
@@ -191,8 +192,11 @@ void TFormMain::CreateControls() {
 TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
   CreateControls();
   FormMain = this;
-  FProgramFolder = ProgInfo() ? ProgInfo()->ProgramFolder()
-                              : QCoreApplication::applicationDirPath().toStdString() + "/";
+  // Installed in /usr/bin the program has no CD around it: the files that
+  // lie beside it on the CD are taken from the mounted CD.
+  FProgramFolder =
+      ChartMediumFolder(ProgInfo() ? ProgInfo()->ProgramFolder()
+                                   : QCoreApplication::applicationDirPath().toStdString());
   // Tested once: a legend that appears later does not enable the button.
   ButtonLegend->setEnabled(QFileInfo::exists(Q(FProgramFolder + "legenda.chm")));
   ReadSettings();

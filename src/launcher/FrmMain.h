@@ -49,6 +49,8 @@ class TFormMain : public QWidget {
   TBitBtn* ButtonHelp = nullptr;
   TBitBtn* ButtonExit = nullptr;
 
+  // The folder of the CD's files: the program's own, or the mounted CD's
+  // root when the program is installed elsewhere (ChartMediumFolder).
   const std::string& ProgramFolder() const { return FProgramFolder; }
   const std::string& ZRNFolder() const { return FZRNFolder; }
   const std::string& ChartsFolder() const { return FChartsFolder; }

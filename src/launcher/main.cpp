@@ -1,11 +1,14 @@
 // The program entry: the start-up sequence, the main window and the message
 // loop.
+#include <QGuiApplication>
+#include <QIcon>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
 #include "AppNotify.h"
+#include "CommandLine.h"
 #include "FrmLanguage.h"
 #include "FrmMain.h"
 #include "FrmRTLIError.h"
@@ -30,15 +33,31 @@ TProgInfoParams Params() {
   return p;
 }
 
+const char* const kProgram = "zarnavis";
+
 void PrintHelp() {
-  std::cout << "Usage: zarnavis [-d]\n"
-               "Starts the chart CD's launcher: install charts, download and apply\n"
-               "notices-to-mariners updates, open the legend and the help.\n\n"
-               "  -d         end at once; the exit status is the packed version (its low\n"
-               "             8 bits on Linux), which is also printed in decimal\n"
-               "  --help     show this text\n"
-               "  --version  show the version\n\n"
-               "Settings are kept in $ZARNAVIS_HOME, else $XDG_CONFIG_HOME/zarnavis.\n";
+  std::cout << "Usage: zarnavis [OPTION]\n"
+               "Starts the chart CD's launcher: install the charts, download and apply the\n"
+               "notices-to-mariners updates, open the legend and the help.\n"
+               "\n"
+               "Options:\n"
+               "  -d, -D     print the packed version and end (exit status: its low 8 bits)\n"
+               "  --help     display this help and exit\n"
+               "  --version  output version information and exit\n"
+               "Only the first parameter is looked at; Qt's own options (-platform NAME,\n"
+               "-style NAME, ...) are passed on to Qt.\n"
+               "\n"
+               "Files:\n"
+               "Run from the CD, the chart-set archives (Charts/), the legend and the help\n"
+               "files are those beside the program. Installed elsewhere, they are taken from\n"
+               "the first mounted volume whose Charts/ folder holds .zra archives.\n"
+               "Settings are kept in $ZARNAVIS_HOME, else in $XDG_CONFIG_HOME/zarnavis\n"
+               "(~/.config/zarnavis): system.reg and user.reg.\n"
+               "\n"
+               "Exit status:\n"
+               " 0  the program ended normally (and after -d)\n"
+               " 1  the program could not run\n"
+               " 2  unknown option\n";
 }
 
 // For the demo without a display: grab the main window into a PNG file after
@@ -58,6 +77,10 @@ void ArrangeScreenshot(TFormMain* form) {
 
 int Run(int argc, char** argv, const std::vector<std::string>& parameters) {
   TApplication app(argc, argv);
+  // The desktop entry's id: a desktop matches the window to its menu entry
+  // and icon through it; the icon is the installed one, when installed.
+  QGuiApplication::setDesktopFileName(QStringLiteral(ZARNAVIS_APP_ID));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(ZARNAVIS_APP_ID)));
   TProgInfoEnvironment env;
   env.Parameters = parameters;
   env.ExecutablePath = QCoreApplication::applicationFilePath().toStdString();
@@ -90,14 +113,16 @@ int Run(int argc, char** argv, const std::vector<std::string>& parameters) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> parameters(argv + 1, argv + argc);
-  if (!parameters.empty() && parameters.front() == "--help") {
+  const std::string first = parameters.empty() ? std::string() : parameters.front();
+  if (first == "--help") {
     PrintHelp();
-    return 0;
+    return ExitSuccess;
   }
-  if (!parameters.empty() && parameters.front() == "--version") {
-    std::cout << "Zarnavis " << VersionToStr(kVersion, 4) << " (edition 2003)\n";
-    return 0;
-  }
+  if (first == "--version") return PrintVersion(kProgram);
+  // A long option of its own kind that the program does not know is a
+  // mistake; single-dash options may be Qt's.
+  if (first.size() > 2 && first.compare(0, 2, "--") == 0)
+    return UsageError(kProgram, "unrecognized option '" + first + "'");
   if (IsVersionSwitch(parameters)) {
     // Ends before any window or display is needed.
     TProgInfoEnvironment env;

@@ -9,29 +9,10 @@
 #include <cstring>
 
 #include "DiskFull.h"
+#include "UniqueFd.h"
 #include "WriteAll.h"
 
 namespace {
-
-// Closes a descriptor when the scope ends (and so releases its lock).
-class TFd {
- public:
-  explicit TFd(int Fd) : FFd(Fd) {}
-  ~TFd() {
-    if (FFd >= 0) ::close(FFd);
-  }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const { return FFd; }
-  int Release() {
-    int fd = FFd;
-    FFd = -1;
-    return fd;
-  }
-
- private:
-  int FFd;
-};
 
 std::string FolderOf(const std::string& FileName) {
   size_t slash = FileName.rfind('/');
@@ -59,7 +40,7 @@ void THiveFile::FailIO(const std::string& What, int Error) const {
 }
 
 void THiveFile::Refresh() {
-  TFd fd(::open(FFileName.c_str(), O_RDONLY | O_CLOEXEC));
+  TUniqueFd fd(::open(FFileName.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.Get() < 0) {
     if (errno != ENOENT) FailIO("cannot be read", errno);
     FCache = THive(FRoot);
@@ -99,7 +80,7 @@ void THiveFile::Update(const std::function<void(THive&)>& Change) {
   if (!MakeFolders(folder)) FailIO("its folder cannot be created", errno);
   // The lock is a file of its own: the hive itself is replaced on each save.
   std::string lockName = FFileName + ".lock";
-  TFd lock(::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  TUniqueFd lock(::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (lock.Get() < 0) FailIO("cannot be locked", errno);
   while (::flock(lock.Get(), LOCK_EX) != 0)
     if (errno != EINTR) FailIO("cannot be locked", errno);
@@ -120,7 +101,7 @@ void THiveFile::Update(const std::function<void(THive&)>& Change) {
 void THiveFile::Save(const THive& Hive) {
   std::string text = FormatHive(Hive);
   const std::string temp = TemporaryName();
-  TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+  TUniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (fd.Get() < 0) FailIO("cannot be written", errno);
   int error = ::fchmod(fd.Get(), 0600) != 0 ? errno : WriteAll(fd.Get(), text.data(), text.size());
   if (error == 0 && (::fsync(fd.Get()) != 0 || ::close(fd.Release()) != 0)) error = errno;
@@ -134,6 +115,6 @@ void THiveFile::Save(const THive& Hive) {
     FailIO("cannot be replaced", error);
   }
   // The rename itself must reach the disk before we call the save done.
-  TFd dir(::open(FolderOf(FFileName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  TUniqueFd dir(::open(FolderOf(FFileName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.Get() >= 0) ::fsync(dir.Get());
 }

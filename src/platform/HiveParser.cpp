@@ -121,7 +121,7 @@ void THiveParser::ParseKey(const std::string& Line) {
   std::string name = Line.substr(1, close - 1);
   if (!name.empty() && name[0] == '-') Fail("key deletions have no place in a settings file.");
   const std::string& root = FHive.Root();
-  if (name.size() < root.size() || !SameTextAscii(name.substr(0, root.size()), root) ||
+  if (name.size() < root.size() || !SameText(name.substr(0, root.size()), root) ||
       (name.size() > root.size() && name[root.size()] != '\\'))
     Fail("the key \"" + name + "\" does not lie below " + root + ".");
   FKey = &FHive.CreateKey(name.substr(root.size()));

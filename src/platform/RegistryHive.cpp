@@ -5,14 +5,10 @@
 
 namespace {
 
-char LowerAscii(char C) {
-  return C >= 'A' && C <= 'Z' ? static_cast<char>(C - 'A' + 'a') : C;
-}
-
 bool IsBelow(const std::string& Key, const std::string& Parent) {
   if (Parent.empty()) return !Key.empty();
   return Key.size() > Parent.size() + 1 && Key[Parent.size()] == '\\' &&
-         SameTextAscii(Key.substr(0, Parent.size()), Parent);
+         SameText(Key.substr(0, Parent.size()), Parent);
 }
 
 }  // namespace
@@ -56,21 +52,15 @@ bool TAsciiCaseLess::operator()(const std::string& A, const std::string& B) cons
   });
 }
 
-bool SameTextAscii(const std::string& A, const std::string& B) {
-  return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
-           return LowerAscii(X) == LowerAscii(Y);
-         });
-}
-
 const TRegValue* THiveKey::Find(const std::string& ValueName) const {
   for (const TRegValue& v : FValues)
-    if (SameTextAscii(v.Name, ValueName)) return &v;
+    if (SameText(v.Name, ValueName)) return &v;
   return nullptr;
 }
 
 void THiveKey::Set(TRegValue Value) {
   for (TRegValue& v : FValues) {
-    if (SameTextAscii(v.Name, Value.Name)) {
+    if (SameText(v.Name, Value.Name)) {
       std::string keep = v.Name;  // the registry keeps the first spelling
       v = std::move(Value);
       v.Name = keep;
@@ -82,7 +72,7 @@ void THiveKey::Set(TRegValue Value) {
 
 bool THiveKey::Remove(const std::string& ValueName) {
   auto it = std::find_if(FValues.begin(), FValues.end(),
-                         [&](const TRegValue& v) { return SameTextAscii(v.Name, ValueName); });
+                         [&](const TRegValue& v) { return SameText(v.Name, ValueName); });
   if (it == FValues.end()) return false;
   FValues.erase(it);
   return true;
@@ -113,7 +103,7 @@ bool THive::KeyExists(const std::string& Path) const {
   if (p.empty() || FKeys.count(p)) return true;
   // Keys sort after their parent; the first one after p tells.
   auto it = FKeys.upper_bound(p);
-  for (; it != FKeys.end() && SameTextAscii(it->first.substr(0, p.size()), p); ++it)
+  for (; it != FKeys.end() && SameText(it->first.substr(0, p.size()), p); ++it)
     if (IsBelow(it->first, p)) return true;
   return false;
 }
@@ -137,7 +127,7 @@ bool THive::DeleteKey(const std::string& Path) {
   std::string p = NormalPath(Path);
   bool any = false;
   for (auto it = FKeys.begin(); it != FKeys.end();) {
-    if (SameTextAscii(it->first, p) || IsBelow(it->first, p)) {
+    if (SameText(it->first, p) || IsBelow(it->first, p)) {
       it = FKeys.erase(it);
       any = true;
     } else {
@@ -154,15 +144,15 @@ std::vector<std::string> THive::SubKeyNames(const std::string& Path) const {
     if (!IsBelow(name, p)) continue;
     std::string rest = name.substr(p.empty() ? 0 : p.size() + 1);
     std::string child = rest.substr(0, rest.find('\\'));
-    bool known = std::any_of(r.begin(), r.end(),
-                             [&](const std::string& n) { return SameTextAscii(n, child); });
+    bool known =
+        std::any_of(r.begin(), r.end(), [&](const std::string& n) { return SameText(n, child); });
     if (!known) r.push_back(child);
   }
   return r;
 }
 
 bool THive::operator==(const THive& Other) const {
-  if (!SameTextAscii(FRoot, Other.FRoot) || FKeys.size() != Other.FKeys.size()) return false;
+  if (!SameText(FRoot, Other.FRoot) || FKeys.size() != Other.FKeys.size()) return false;
   auto a = FKeys.begin();
   auto b = Other.FKeys.begin();
   for (; a != FKeys.end(); ++a, ++b) {

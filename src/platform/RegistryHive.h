@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "Exception.h"
+#include "TextUtils.h"
 
 // A hive text that cannot be understood; the message names file and line.
 ZARNAVIS_DECLARE_EXCEPTION(EHiveError, Exception);
@@ -53,7 +54,6 @@ struct TRegValue {
 struct TAsciiCaseLess {
   bool operator()(const std::string& A, const std::string& B) const;
 };
-bool SameTextAscii(const std::string& A, const std::string& B);
 
 class THiveKey {
  public:

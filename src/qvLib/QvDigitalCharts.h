@@ -120,6 +120,16 @@ using TChartSetsList = std::vector<std::unique_ptr<TChartSets>>;
 TChartSetsList FindChartSets(const std::string& ArchiveFolder, const std::string& InstalledFolder,
                              const std::function<void()>& BetweenFiles = {});
 
+// Keeps only the selections a command line asks for: the sets whose code is
+// one of Codes (without regard to case; all sets when empty), and only
+// OnlyResolution (0 or 1; -1 for both).
+void RestrictSelection(TChartSetsList& Sets, const std::vector<std::string>& Codes,
+                       int OnlyResolution);
+
+// The chart sets of the edition, as the download catalogue lists them; the
+// first four characters of a caption are the set's code.
+const std::vector<std::string>& ChartSetCatalogue();
+
 // ---------------------------------------------------------------------------
 // Chart files (.zrn): "ZRN2", chart code, 16-bit edition, then a 32-bit
 // length and a complete BMP file.
@@ -209,6 +219,46 @@ void WriteBaZHeader(TStream& Stream, int32_t Edition, double Date);
 // prepared) and the rest of the update stream after the date: the palette,
 // the count and the records. A stream that ends early raises.
 void ApplyBaZStream(TStream& Update, TBaZBitmap& Chart, TBaZBitmap& Target);
+// The same with a chart that is no longer needed: an 8-bit chart's image
+// becomes Target's (the chart is left empty), which spares a second sheet.
+void ApplyBaZStream(TStream& Update, TBaZBitmap&& Chart, TBaZBitmap& Target);
+
+// An update stream made ready to be applied row by row, as a sheet is read
+// from its chart file: the palette, and the records cut into the pieces of
+// each row. Applying it gives exactly what ApplyBaZStream gives, with one
+// row in memory instead of the sheet: a row a run of records revisits after
+// leaving it goes through the 24-bit view once per visit, as there.
+class TBaZRowPatches {
+ public:
+  // Reads everything after the date for a palette chart of Width x Height
+  // with ChartPalette; a stream that ends early raises as ApplyBaZStream.
+  TBaZRowPatches(TStream& Update, const std::vector<TRGB>& ChartPalette, int32_t Width,
+                 int32_t Height);
+  const std::vector<TRGB>& Palette() const { return FPalette; }
+  // One row of chart palette indexes (one byte a pixel) into the updated
+  // row of update palette indexes.
+  void Apply(int32_t Row, const uint8_t* ChartIndexes, uint8_t* Out);
+
+ private:
+  struct TPiece {
+    int32_t Row;
+    uint32_t Visit;   // pieces of one visit share the row's 24-bit view
+    uint32_t Column;  // byte offset in the row's 24-bit view
+    uint32_t Length;
+    size_t Data;  // offset into FData
+  };
+  void MapBack(uint8_t* Out);
+
+  int32_t FWidth;
+  std::vector<TRGB> FPalette;
+  uint8_t FTable[256];  // chart index -> update palette index
+  int FUnchanged = 0;   // FTable[i] == i for every i below this
+  TNearestColour FNearest;
+  std::vector<TPiece> FPieces;  // by row, then in the order they patch
+  size_t FNext = 0;             // first piece of a row not yet applied
+  std::vector<uint8_t> FData;
+  std::vector<uint8_t> FView;  // one row as blue, green, red
+};
 
 // How a record's skip and length are stored: field widths in bytes (skip 1,
 // 2 or 4; length 0, 1, 2 or 4; with 0 the length lives in the flags).
@@ -284,6 +334,14 @@ size_t EncodeRLE8RowTo(const uint8_t* Row, size_t Count, uint8_t* Out);
 // Writes the chart file's image as an installed bitmap dated with the
 // chart file's date.
 void ConvertChartBitmap(const std::string& OutputFile, const std::string& ChartFile, bool Stamp);
+
+// Writes the chart image Image (a whole BMP file) with the update stream
+// applied (Update stands after the update's date) as an installed bitmap,
+// row by row, stamped with StampText unless it is empty. False, with nothing
+// read or written, when the image must be taken whole (rows stored top
+// down, or no palette): ApplyBaZStream serves then.
+bool WriteUpdatedChartBitmap(const std::string& OutputFile, const std::vector<uint8_t>& Image,
+                             TStream& Update, const std::string& StampText);
 
 // Installed bitmap name: folder + chart name + "_120_" / "_240_" + "2003.bmp".
 std::string InstalledBitmapName(const std::string& Folder, const std::string& ChartName,

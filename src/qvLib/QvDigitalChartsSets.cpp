@@ -12,6 +12,7 @@
 
 #include "CodePage.h"
 #include "QvDigitalCharts.h"
+#include "TextUtils.h"
 
 namespace fs = std::filesystem;
 
@@ -23,20 +24,15 @@ const char* const ZRAMagic = "ZRA2";
   throw EStreamError("LoadZRAFileHeader: This is not a valid .zra file.");
 }
 
-std::string Lower(std::string Text) {
-  for (char& c : Text) c = char(std::tolower(uint8_t(c)));
-  return Text;
-}
-
 // The real name of the file in Folder whose name equals Name without regard
 // to case (the exact name first); empty when there is none.
 std::string FindFileNoCase(const fs::path& Folder, const std::string& Name) {
   std::error_code ec;
   if (fs::is_regular_file(Folder / Name, ec)) return (Folder / Name).string();
-  const std::string wanted = Lower(Name);
+  const std::string wanted = LowerCase(Name);
   std::set<std::string> matches;
   for (const auto& entry : fs::directory_iterator(Folder, ec)) {
-    if (entry.is_regular_file(ec) && Lower(entry.path().filename().string()) == wanted)
+    if (entry.is_regular_file(ec) && LowerCase(entry.path().filename().string()) == wanted)
       matches.insert(entry.path().string());
   }
   return matches.empty() ? std::string() : *matches.begin();
@@ -150,9 +146,9 @@ TChartSetsList FindChartSets(const std::string& ArchiveFolder, const std::string
     if (BetweenFiles) BetweenFiles();
     const std::string name = entry.path().filename().string();
     if (!entry.is_regular_file(ec) || name.size() < 4 ||
-        Lower(name.substr(name.size() - 4)) != ".zra")
+        LowerCase(name.substr(name.size() - 4)) != ".zra")
       continue;
-    const std::string stem = Lower(name.substr(0, name.size() - 4));
+    const std::string stem = LowerCase(name.substr(0, name.size() - 4));
     prefixes.insert(stem.size() >= 4 ? stem.substr(0, stem.size() - 4) : std::string());
   }
   TChartSetsList result;
@@ -169,4 +165,28 @@ std::string InstalledBitmapName(const std::string& Folder, const std::string& Ch
                                 int Resolution) {
   return Folder + ChartName + "_" + DpiText(Resolution) + "_" + std::to_string(ChartEdition) +
          ".bmp";
+}
+
+void RestrictSelection(TChartSetsList& Sets, const std::vector<std::string>& Codes,
+                       int OnlyResolution) {
+  for (auto& set : Sets) {
+    bool wanted = Codes.empty();
+    for (const std::string& code : Codes) wanted = wanted || SameText(code, set->Code);
+    for (int res = 0; res < ResolutionCount; ++res)
+      if (!wanted || (OnlyResolution >= 0 && OnlyResolution != res)) set->SetSelected(res, false);
+  }
+}
+
+const std::vector<std::string>& ChartSetCatalogue() {
+  static const std::vector<std::string> catalogue = {
+      "NNZK: Nederlandse Noordzeekust (1014, 2322, 2593, 3371)",
+      "1801: Noordzeekust. De Panne tot Den Helder",
+      "1803: Westerschelde. Vlissingen tot Antwerpen",
+      "1805: Oosterschelde, Veerse Meer en Grevelingenmeer",
+      "1807: Zoommeer, Volkerak en Spui, Haringvliet, Hollandsch Diep",
+      "1809: Nieuwe Waterweg, Nieuwe en Oude Maas, Spui en Noord, Dordtsche Kil, Brielse Meer",
+      "1810: IJsselmeer met Randmeren",
+      "1811: Waddenzee (Westblad) en aangrenzende Noordzeekust",
+      "1812: Waddenzee (Oostblad) en aangrenzende Noordzeekust"};
+  return catalogue;
 }

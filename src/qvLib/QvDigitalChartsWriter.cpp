@@ -150,38 +150,64 @@ void WriteRLE8File(const std::string& FileName, int32_t Width, int32_t Height,
 }
 
 // The rows of a chart image on their way from the chart file to the
-// installed bitmap, bottom row first. The bottom rows, where the stamp goes,
-// are gathered into a strip and stamped first; every other row goes straight
-// from the reader to the encoder, so the whole image is never held.
+// installed bitmap, bottom row first, as 8-bit palette indexes; an update
+// (Patches) changes each row as it passes. The bottom rows, where the stamp
+// goes, are gathered into a strip and stamped first; every other row goes
+// straight from the reader to the encoder, so the whole image is never held.
 class TStampedRows {
  public:
-  TStampedRows(TBmpRowReader& Reader, bool Stamp)
-      : FReader(Reader), FRow(Reader.RowBytes()), FIndexes(size_t(Reader.Width())) {
+  TStampedRows(TBmpRowReader& Reader, const std::string& StampText,
+               TBaZRowPatches* Patches = nullptr)
+      : FReader(Reader),
+        FPatches(Patches),
+        FRow(Reader.RowBytes()),
+        FIndexes(size_t(Reader.Width())),
+        FOut(Patches ? size_t(Reader.Width()) : 0) {
     const int32_t height = Reader.Height();
-    FStripTop = Stamp ? height - std::min(height, StampTextHeight()) : height;
+    FStripTop = StampText.empty() ? height : height - std::min(height, StampTextHeight());
     if (FStripTop == height) return;
-    FStrip.SetPixelFormat(Reader.BitsPerPixel());
+    // An updated strip holds update palette indexes, a plain one the
+    // chart's own pixels.
+    FStrip.SetPixelFormat(Patches ? 8 : Reader.BitsPerPixel());
     FStrip.SetSize(Reader.Width(), height - FStripTop);
-    FStrip.SetPalette(Reader.Palette());
-    for (int32_t row = FStrip.Height() - 1; row >= 0; --row) Reader.ReadRow(FStrip.ScanLine(row));
-    DrawStampText(FStrip, StampNotice);
+    FStrip.SetPalette(Patches ? Patches->Palette() : Reader.Palette());
+    for (int32_t row = FStrip.Height() - 1; row >= 0; --row) {
+      if (!Patches) {
+        Reader.ReadRow(FStrip.ScanLine(row));
+        continue;
+      }
+      Patches->Apply(FStripTop + row, ReadIndexes(), FStrip.ScanLine(row));
+    }
+    DrawStampText(FStrip, StampText);
   }
 
   const uint8_t* operator()(int32_t Row) {
-    const uint8_t* packed = FRow.data();
-    if (Row >= FStripTop)
-      packed = FStrip.ScanLine(Row - FStripTop);
-    else
-      FReader.ReadRow(FRow.data());
-    if (FReader.BitsPerPixel() == 8) return packed;
-    ExpandIndexes(packed, FReader.BitsPerPixel(), FReader.Width(), FIndexes.data());
-    return FIndexes.data();
+    if (Row >= FStripTop) {
+      const uint8_t* packed = FStrip.ScanLine(Row - FStripTop);
+      if (FStrip.BitsPerPixel() == 8) return packed;
+      ExpandIndexes(packed, FStrip.BitsPerPixel(), FStrip.Width(), FIndexes.data());
+      return FIndexes.data();
+    }
+    const uint8_t* indexes = ReadIndexes();
+    if (!FPatches) return indexes;
+    FPatches->Apply(Row, indexes, FOut.data());
+    return FOut.data();
   }
 
  private:
+  // The next row of the file as indexes, one byte a pixel.
+  const uint8_t* ReadIndexes() {
+    FReader.ReadRow(FRow.data());
+    if (FReader.BitsPerPixel() == 8) return FRow.data();
+    ExpandIndexes(FRow.data(), FReader.BitsPerPixel(), FReader.Width(), FIndexes.data());
+    return FIndexes.data();
+  }
+
   TBmpRowReader& FReader;
+  TBaZRowPatches* FPatches;
   std::vector<uint8_t> FRow;
   std::vector<uint8_t> FIndexes;
+  std::vector<uint8_t> FOut;
   TBitmap FStrip;
   int32_t FStripTop = 0;  // the image row of the strip's first row
 };
@@ -343,8 +369,18 @@ void ConvertChartBitmap(const std::string& OutputFile, const std::string& ChartF
     if (Stamp) DrawStampText(bitmap, StampNotice);
     WriteWholeBitmap(OutputFile, bitmap, date);
   } else {
-    TStampedRows rows(reader, Stamp);
+    TStampedRows rows(reader, Stamp ? StampNotice : "");
     WriteRLE8File(OutputFile, reader.Width(), reader.Height(), reader.Palette(), std::ref(rows),
                   date);
   }
+}
+
+bool WriteUpdatedChartBitmap(const std::string& OutputFile, const std::vector<uint8_t>& Image,
+                             TStream& Update, const std::string& StampText) {
+  TBmpRowReader reader(Image.data(), Image.size());
+  if (reader.TopDown() || reader.BitsPerPixel() > 8) return false;
+  TBaZRowPatches patches(Update, reader.Palette(), reader.Width(), reader.Height());
+  TStampedRows rows(reader, StampText, &patches);
+  WriteRLE8File(OutputFile, reader.Width(), reader.Height(), patches.Palette(), std::ref(rows));
+  return true;
 }

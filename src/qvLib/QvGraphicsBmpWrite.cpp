@@ -35,9 +35,8 @@ std::vector<uint8_t> SaveBitmapToMemory(const TBitmap& Bitmap, bool Rle8) {
     }
   }
   const uint32_t offset = uint32_t(14 + 40 + 4 * colours);
-  std::vector<uint8_t> out;
+  std::vector<uint8_t> out = {'B', 'M'};
   out.reserve(offset + pixels.size());
-  out.insert(out.end(), {'B', 'M'});
   Put(out, offset + uint32_t(pixels.size()), 4);
   Put(out, 0, 4);
   Put(out, offset, 4);

@@ -1,6 +1,7 @@
 #include "QvLanguage.h"
 
 #include "QvRegistry.h"
+#include "TextUtils.h"
 
 namespace {
 
@@ -39,18 +40,6 @@ int CountIn(TLanguageSet Set) {
   int count = 0;
   for (uint8_t i = 1; i <= LanguageCount; ++i) count += InSet(Set, i) ? 1 : 0;
   return count;
-}
-
-char LowerAscii(char C) {
-  return (C >= 'A' && C <= 'Z') ? static_cast<char>(C - 'A' + 'a') : C;
-}
-
-bool SameTextAscii(const std::string& A, const char* B) {
-  size_t i = 0;
-  for (; i < A.size() && B[i] != '\0'; ++i) {
-    if (LowerAscii(A[i]) != LowerAscii(B[i])) return false;
-  }
-  return i == A.size() && B[i] == '\0';
 }
 
 // The language to take when the dialog cannot decide: the default when it is
@@ -106,7 +95,7 @@ std::string LanguageNativeName(uint8_t Index) {
 
 uint8_t LanguageFromName(const std::string& Name) {
   for (uint8_t i = LanguageCount; i >= 1; --i) {
-    if (SameTextAscii(Name, kNames[i - 1].Name)) return i;
+    if (SameText(Name, kNames[i - 1].Name)) return i;
   }
   return 0;
 }

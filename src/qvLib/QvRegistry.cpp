@@ -105,11 +105,15 @@ bool IsStorableName(const std::string& Name) {
   return true;
 }
 
-void WriteValue(TRegRoot Root, const std::string& Key, TRegValue Value) {
+void WriteValues(TRegRoot Root, const std::string& Key, const std::vector<TRegValue>& Values) {
   if (!IsStorableName(Key)) Raise(SRegOpenKeyError, FullName(Root, Key));
-  if (!IsStorableName(Value.Name)) Raise(SRegOpenKeyError, FullName(Root, Key));
+  for (const TRegValue& value : Values)
+    if (!IsStorableName(value.Name)) Raise(SRegOpenKeyError, FullName(Root, Key));
   try {
-    SettingsHive(Root).Update([&](THive& Hive) { Hive.CreateKey(Key).Set(Value); });
+    SettingsHive(Root).Update([&](THive& Hive) {
+      THiveKey& key = Hive.CreateKey(Key);
+      for (const TRegValue& value : Values) key.Set(value);
+    });
   } catch (const EHiveError& e) {
     Raise(SRegOpenKeyError, FullName(Root, Key), e.Message());
   } catch (const EHiveDiskFullError& e) {
@@ -117,6 +121,10 @@ void WriteValue(TRegRoot Root, const std::string& Key, TRegValue Value) {
   } catch (const EHiveIOError&) {
     Raise(SRegOpenKeyError, FullName(Root, Key));
   }
+}
+
+void WriteValue(TRegRoot Root, const std::string& Key, TRegValue Value) {
+  WriteValues(Root, Key, {std::move(Value)});
 }
 
 }  // namespace
@@ -200,6 +208,11 @@ void RegWriteBinary(TRegKeyKind Kind, const std::string& SubKey, const std::stri
                     const void* Buffer) {
   size_t size = Size > 0 ? static_cast<size_t>(Size) : 0;
   WriteValue(RootOf(Kind), ProgramKey(SubKey), TRegValue::Binary(Name, Buffer, size));
+}
+
+void RegWriteValues(TRegKeyKind Kind, const std::string& SubKey,
+                    const std::vector<TRegValue>& Values) {
+  WriteValues(RootOf(Kind), ProgramKey(SubKey), Values);
 }
 
 bool RegKeyExists(TRegRoot Root, const std::string& Key) {

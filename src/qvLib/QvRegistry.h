@@ -63,6 +63,11 @@ void RegWriteBool(TRegKeyKind Kind, const std::string& SubKey, const std::string
 void RegWriteBinary(TRegKeyKind Kind, const std::string& SubKey, const std::string& Name, int Size,
                     const void* Buffer);
 
+// Several values of one key in one save of the settings: a reader sees all
+// of them old or all new. Raises like RegWriteString.
+void RegWriteValues(TRegKeyKind Kind, const std::string& SubKey,
+                    const std::vector<TRegValue>& Values);
+
 // Keys outside the program key (the navigation program's). Key is the path
 // below the root; leading and trailing backslashes do not matter.
 bool RegKeyExists(TRegRoot Root, const std::string& Key);

@@ -12,6 +12,7 @@
 #include "FileAttributes.h"
 #include "FileTimes.h"
 #include "QvFileIO.h"
+#include "TextUtils.h"
 #include "ZipFiles.h"
 #include "ZipPack.h"
 #include "ZipSpanTarget.h"
@@ -24,13 +25,6 @@ constexpr uint32_t faReadOnly = 0x01;
 constexpr uint32_t faArchive = 0x20;
 // Made by: MS-DOS file system, format version 2.0.
 constexpr uint16_t MadeByFat20 = 20;
-
-bool SameName(const std::string& A, const std::string& B) {
-  return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 bool IsFolder(const std::string& Path) {
   struct stat st {};
@@ -81,7 +75,7 @@ void TZipper::AddFile(std::vector<TNewItem>& Items, const std::string& Path,
     stored.erase(0, stored.find_first_not_of('/'));
   }
   for (const TNewItem& item : Items)
-    if (SameName(item.Header.StoredName, stored)) {
+    if (SameText(item.Header.StoredName, stored)) {
       Skipping(Path, "an entry of that name is already packed");
       return;
     }
@@ -116,7 +110,7 @@ std::vector<int> TZipper::KeptEntries(const std::vector<TNewItem>& Items) {
   ReadDirectory();
   for (int i = 0; i < EntryCount(); ++i) {
     const bool replaced = std::any_of(Items.begin(), Items.end(), [&](const TNewItem& item) {
-      return SameName(item.Header.StoredName, FEntries[i].Header.StoredName);
+      return SameText(item.Header.StoredName, FEntries[i].Header.StoredName);
     });
     if (!replaced) kept.push_back(i);
   }

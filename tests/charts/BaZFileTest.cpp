@@ -66,7 +66,7 @@ TEST(BaZFile, CreateStoresTheStreamAsData) {
   }
   // Info-ZIP reads what we stored.
   std::string out;
-  ASSERT_EQ(RunCommand("unzip -p " + update + " Data > " + dir / "data.bin", &out), 0) << out;
+  ASSERT_EQ(RunShellCommand("unzip -p " + update + " Data > " + dir / "data.bin", &out), 0) << out;
   const Bytes data = ReadFileBytes(dir / "data.bin");
   ASSERT_EQ(data.size(), 15u);
   EXPECT_EQ(std::memcmp(data.data(), "BaZ1\xD3\x07", 6), 0);

@@ -24,7 +24,8 @@ class DemoData : public ::testing::Test {
   static void SetUpTestSuite() {
     Dir = new TempDir;
     std::string out;
-    ASSERT_EQ(RunCommand(ToolPath() + " demo " + Dir->Path() + " --scale 0.05 --seed 7", &out), 0)
+    ASSERT_EQ(RunShellCommand(ToolPath() + " demo " + Dir->Path() + " --scale 0.05 --seed 7", &out),
+              0)
         << out;
   }
   static void TearDownTestSuite() {
@@ -136,7 +137,8 @@ TEST_F(DemoData, IndexAndUpdateArchive) {
       // The index date is the update's own date.
       TMemoryStream data;
       std::string out;
-      ASSERT_EQ(RunCommand("unzip -p " + update + " Data > " + Dir->Path() + "/data.bin", &out), 0)
+      ASSERT_EQ(
+          RunShellCommand("unzip -p " + update + " Data > " + Dir->Path() + "/data.bin", &out), 0)
           << out;
       data.LoadFromFile(Dir->Path() + "/data.bin");
       EXPECT_EQ(DateTimeToFileDate(ReadBaZHeader(data).Date), r.Date) << name;
@@ -144,7 +146,7 @@ TEST_F(DemoData, IndexAndUpdateArchive) {
     EXPECT_GE(files, 1) << name;
   }
   std::string listing;
-  ASSERT_EQ(RunCommand("unzip -Z1 " + Dir->Path() + "/Updates/Updates.BaZ", &listing), 0)
+  ASSERT_EQ(RunShellCommand("unzip -Z1 " + Dir->Path() + "/Updates/Updates.BaZ", &listing), 0)
       << listing;
   std::set<std::string> listed;
   for (size_t pos = 0, nl; (nl = listing.find('\n', pos)) != std::string::npos; pos = nl + 1)
@@ -175,8 +177,8 @@ TEST_F(DemoData, UpdatedAndConvertedBitmapsMatchAnIndependentComputation) {
     const std::string out = work / (name + "_" + DpiText(resolution) + "_2003.bmp");
     std::string text;
     ASSERT_EQ(
-        RunCommand(ToolPath() + " chart update " + chart + " " + e.path().string() + " " + out,
-                   &text),
+        RunShellCommand(ToolPath() + " chart update " + chart + " " + e.path().string() + " " + out,
+                        &text),
         0)
         << text;
     TBitmap image;
@@ -189,11 +191,12 @@ TEST_F(DemoData, UpdatedAndConvertedBitmapsMatchAnIndependentComputation) {
     EXPECT_EQ(Verify("update " + chart + " " + e.path().string() + " " + out + " " + cellTop),
               "ok\n");
     TMemoryStream data;
-    RunCommand("unzip -p " + e.path().string() + " Data > " + work / "data.bin");
+    RunShellCommand("unzip -p " + e.path().string() + " Data > " + work / "data.bin");
     data.LoadFromFile(work / "data.bin");
     EXPECT_EQ(FileAge(out), DateTimeToFileDate(ReadBaZHeader(data).Date));
 
-    ASSERT_EQ(RunCommand(ToolPath() + " chart convert " + chart + " " + out, &text), 0) << text;
+    ASSERT_EQ(RunShellCommand(ToolPath() + " chart convert " + chart + " " + out, &text), 0)
+        << text;
     EXPECT_EQ(Verify("convert " + chart + " " + out + " " + cellTop), "ok\n");
     EXPECT_EQ(FileAge(out), FileAge(chart));
     ++checked;
@@ -201,9 +204,33 @@ TEST_F(DemoData, UpdatedAndConvertedBitmapsMatchAnIndependentComputation) {
   EXPECT_GT(checked, 10);
 }
 
+// Updates are applied row by row; the whole sheet at once (the way a
+// top-down or true-colour sheet goes) must give the same bytes.
+TEST_F(DemoData, RowByRowUpdateEqualsTheWholeSheet) {
+  TempDir work;
+  int compared = 0;
+  for (const auto& e : fs::directory_iterator(Updates())) {
+    const std::string ext = e.path().extension().string();
+    if (ext != ".120" && ext != ".240") continue;
+    SCOPED_TRACE(e.path().filename().string());
+    const std::string chart =
+        ExtractChart(e.path().stem().string(), ext == ".120" ? 0 : 1, work.Path());
+    UpdateChartBitmap(work / "rows.bmp", chart, e.path().string(), true);
+    TBaZBitmap target;
+    double date = 0;
+    TBaZFile file(e.path().string(), chart, TBaZFileMode::Read, date);
+    file.Apply(target);
+    DrawStampText(target, UpdateStampText(date));
+    WriteBitmapFile(work / "whole.bmp", target);
+    EXPECT_EQ(ReadFileBytes(work / "rows.bmp"), ReadFileBytes(work / "whole.bmp"));
+    ++compared;
+  }
+  EXPECT_GT(compared, 10);
+}
+
 TEST_F(DemoData, SameSeedSameBytes) {
   TempDir again;
-  ASSERT_EQ(RunCommand(ToolPath() + " demo " + again.Path() + " --scale 0.05 --seed 7"), 0);
+  ASSERT_EQ(RunShellCommand(ToolPath() + " demo " + again.Path() + " --scale 0.05 --seed 7"), 0);
   int compared = 0;
   for (const auto& e : fs::recursive_directory_iterator(Dir->Path())) {
     if (!e.is_regular_file() || e.path().filename() == "data.bin") continue;
@@ -213,15 +240,15 @@ TEST_F(DemoData, SameSeedSameBytes) {
   }
   EXPECT_GT(compared, 40);
   TempDir other;
-  ASSERT_EQ(RunCommand(ToolPath() + " demo " + other.Path() + " --scale 0.05 --seed 8"), 0);
+  ASSERT_EQ(RunShellCommand(ToolPath() + " demo " + other.Path() + " --scale 0.05 --seed 8"), 0);
   EXPECT_NE(ReadFileBytes(Dir->Path() + "/Charts/1801_240.zra"),
             ReadFileBytes(other / "Charts/1801_240.zra"));
 }
 
 TEST_F(DemoData, InfoCommand) {
   std::string out;
-  ASSERT_EQ(RunCommand(ToolPath() + " chart info " + Dir->Path() + "/Charts/1812_120.zra", &out),
-            0);
+  ASSERT_EQ(
+      RunShellCommand(ToolPath() + " chart info " + Dir->Path() + "/Charts/1812_120.zra", &out), 0);
   EXPECT_EQ(out.rfind("magic: ZRA2\nname: 1812: Waddenzee (Oostblad) en aangrenzende Noordzeekust\n"
                       "edition: 2003\ncharts: ",
                       0),
@@ -232,7 +259,7 @@ TEST_F(DemoData, InfoCommand) {
   TempDir work;
   const std::string chart = ExtractChart("181201", 0, work.Path());
   FileSetDate(chart, EncodeFileDate(2003, 3, 4, 12, 0, 0));
-  ASSERT_EQ(RunCommand(ToolPath() + " chart info " + chart, &out), 0);
+  ASSERT_EQ(RunShellCommand(ToolPath() + " chart info " + chart, &out), 0);
   TBitmap image;
   int32_t edition = 0, date = 0;
   TZRNFile file(chart, fmOpenRead, edition, date);
@@ -259,7 +286,7 @@ TEST(ZrnToolCommands, FailuresGoToStandardErrorWithStatus) {
   };
   for (const auto& c : cases) {
     std::string out;
-    EXPECT_NE(RunCommand(ToolPath() + " " + c.Args, &out), 0) << c.Args;
+    EXPECT_NE(RunShellCommand(ToolPath() + " " + c.Args, &out), 0) << c.Args;
     EXPECT_NE(out.find(c.Message), std::string::npos) << c.Args << ": " << out;
   }
 }

@@ -29,14 +29,13 @@
 #include <string>
 
 #include "PeerProcess.h"
-#include "SourceFolder.h"
 
 class TFaultRelay {
  public:
   bool Start(int UpstreamPort, const std::string& Kind, uint32_t Seed, int64_t DataMax = 1 << 20,
              const std::string& LogFile = "", int ControlMax = 600) {
     std::vector<std::string> argv = {
-        "/usr/bin/python3", SourceFolderOf(__FILE__) + "/fault_relay.py",
+        "/usr/bin/python3", std::string(ZARNAVIS_COMMON_TEST_DIR) + "/fault_relay.py",
         "--upstream",       std::to_string(UpstreamPort),
         "--kind",           Kind,
         "--seed",           std::to_string(Seed),

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +15,7 @@
 #include "FileAttributes.h"
 #include "Languages.h"
 #include "QvRegistry.h"
+#include "ShellCommand.h"
 #include "TempDir.h"
 
 struct TCommandResult {
@@ -25,18 +25,12 @@ struct TCommandResult {
 
 inline TCommandResult RunCommand(const std::string& Command) {
   TCommandResult result;
-  FILE* pipe = popen((Command + " 2>&1").c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.Output.append(buffer, n);
-  const int status = pclose(pipe);
-  result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.Status = RunShellCommand(Command, &result.Output);
   return result;
 }
 
 inline std::string Quote(const std::string& Text) {
-  return "'" + Text + "'";
+  return ShellQuote(Text);
 }
 
 class TInstallFixture : public ::testing::Test {

@@ -10,10 +10,14 @@
 #include "AppNotify.h"
 #include "FrmRTLIError.h"
 #include "Languages.h"
+#include "LinuxVolumes.h"
 #include "QvLanguage.h"
 #include "QvRegistry.h"
 
 void LauncherTest::SetUp() {
+  FVolumes =
+      std::make_unique<TSimulatedVolumes>(FVolumeRoot.Path(), std::make_unique<TLinuxVolumes>());
+  FUseVolumes = std::make_unique<TScopedVolumes>(*FVolumes);
   ::setenv("ZARNAVIS_HOME", FSettings.Path().c_str(), 1);
   SetRegistryKeyNames("ZRN", "2003");
   SetAvailableLanguages(14);
@@ -31,6 +35,8 @@ void LauncherTest::TearDown() {
   SetModalHook(std::move(FPreviousModal));
   SelectLanguage(1);
   CurrentLanguage = 0;
+  FUseVolumes.reset();
+  FVolumes.reset();
 }
 
 void LauncherTest::InitProgram(std::function<bool()> chooseLanguage) {

@@ -1,17 +1,21 @@
 #pragma once
 // A fresh settings folder and a fresh program state for every launcher test:
 // the hives live in a temporary folder, the key names and languages are those
-// of the program, and no program information exists.
+// of the program, and no program information exists. The mounted volumes are
+// simulated (none until a test adds one), so a chart CD in the machine that
+// runs the tests does not change what the launcher finds.
 
 #include <gtest/gtest.h>
 
 #include <QDialog>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "ExtForm.h"
 #include "MsgBoxHook.h"
 #include "ProgInfo.h"
+#include "SimulatedVolumes.h"
 #include "TempDir.h"
 
 class LauncherTest : public ::testing::Test {
@@ -31,11 +35,14 @@ class LauncherTest : public ::testing::Test {
 
   TempDir FDir;
   TempDir FSettings;
+  TempDir FVolumeRoot;
+  std::unique_ptr<TSimulatedVolumes> FVolumes;
   TMsgBoxRecorder FBoxes;
   int FDialogs = 0;
 
  private:
   TModalHook FPreviousModal;
+  std::unique_ptr<TScopedVolumes> FUseVolumes;
 };
 
 inline TProgInfoParams ProgramParams() {

@@ -167,6 +167,40 @@ TEST(BaZApply, EveryRecordFormChangesExactlyItsBytes) {
   }
 }
 
+// Row by row, in any order of rows, the records give what they give the
+// whole sheet: also when a run of records leaves a row and comes back to it
+// (the row goes through the 24-bit view once per visit), with pieces that
+// overlap inside one pixel.
+TEST(BaZApply, RowByRowGivesWhatTheWholeSheetGets) {
+  // Rows of 12 bytes: 24..25 (row 2); a skip of 2^32 - 22 wraps back to
+  // 4..6 (row 0: green and red of pixel 1, blue of pixel 2); 13..14 (row 1);
+  // back to 4..5 (row 0 again, a new visit); 6 (the same visit).
+  const Bytes records = {0x02, 0x18, 40,   41,                          // 24..25, row 2
+                         0xD0, 0xEA, 0xFF, 0xFF, 0xFF, 3, 1,   2,   3,  // wraps to 4..6, row 0
+                         0x02, 0x06, 9,    9,                           // 13..14, row 1
+                         0xD0, 0xF5, 0xFF, 0xFF, 0xFF, 2, 200, 201,     // back to 4..5, row 0
+                         0x01, 0x00, 77};                               // 6, row 0, same visit
+  for (const std::vector<TRGB>& palette : {UpdatePalette(), ChartPalette}) {
+    TBaZBitmap chart, target;
+    MakeChart(chart);
+    TMemoryStream whole = UpdateBody(palette, 5, records);
+    ApplyBaZStream(whole, chart, target);
+    TMemoryStream rows = UpdateBody(palette, 5, records);
+    TBaZRowPatches patches(rows, ChartPalette, W, H);
+    EXPECT_EQ(patches.Palette(), target.Palette());
+    for (int y : {H - 1, 0, 1}) {
+      SCOPED_TRACE(y);
+      uint8_t in[W], out[W];
+      for (int x = 0; x < W; ++x) in[x] = chart.PixelIndex(x, y);
+      patches.Apply(y, in, out);
+      for (int x = 0; x < W; ++x) EXPECT_EQ(out[x], target.PixelIndex(x, y)) << x;
+    }
+  }
+  // A stream cut inside a record raises before any row is made.
+  TMemoryStream cut = UpdateBody(UpdatePalette(), 2, {0x02, 0x18, 40});
+  EXPECT_THROW(TBaZRowPatches(cut, ChartPalette, W, H), EBaZFormatError);
+}
+
 TEST(BaZApply, UnchangedChartKeepsItsColours) {
   TBaZBitmap chart, target;
   MakeChart(chart);

@@ -9,12 +9,11 @@
 #include <vector>
 
 #include "QvDigitalCharts.h"
-#include "SourceFolder.h"
 #include "TempDir.h"
 
 // The folder of the chart tests' sources and scripts.
 inline std::string TestSourceDir() {
-  return SourceFolderOf(__FILE__);
+  return ZARNAVIS_TEST_SOURCE_DIR;
 }
 
 // An 8-bit RLE8 BMP file of four colours around hand-made pixel data.

@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """Draws every picture of the launcher: the 592 x 423 background, the
 105 x 105 small picture that the wizards show in their corner, the glyphs of
-the action buttons and the language flags.
+the action buttons and the language flags; and the program's icon for the
+desktop's menu at 48, 64, 128 and 256 pixels.
 
 Run it again after a change and commit the files it writes:
-    tools/pictures/make_pictures.py src/launcher/resources
+    tools/pictures/make_pictures.py src/launcher/resources packaging/icons
 Everything is drawn from scratch, deterministically (fixed random seed), so
 the output only changes when this script changes.
 """
@@ -105,25 +106,29 @@ def draw_graticule(d, box, step, colour):
         d.line([(x0, y), (x1, y)], fill=colour)
 
 
-def draw_compass_rose(d, cx, cy, r, colour_light, colour_dark, ring):
-    d.ellipse([cx - r, cy - r, cx + r, cy + r], outline=ring, width=2)
-    d.ellipse([cx - r + 6, cy - r + 6, cx + r - 6, cy + r - 6], outline=ring, width=1)
+def draw_compass_rose(d, cx, cy, r, colour_light, colour_dark, ring, scale=1):
+    """scale widens the points and rings for a rose drawn large (the icon)."""
+    d.ellipse([cx - r, cy - r, cx + r, cy + r], outline=ring, width=round(2 * scale))
+    inset = 6 * scale
+    d.ellipse([cx - r + inset, cy - r + inset, cx + r - inset, cy + r - inset], outline=ring,
+              width=round(scale))
     for i in range(72):
         a = math.radians(i * 5)
-        inner = r - (8 if i % 2 == 0 else 4)
+        inner = r - (8 if i % 2 == 0 else 4) * scale
         d.line([(cx + inner * math.sin(a), cy - inner * math.cos(a)),
-                (cx + r * math.sin(a), cy - r * math.cos(a))], fill=ring)
+                (cx + r * math.sin(a), cy - r * math.cos(a))], fill=ring, width=round(scale))
     # Eight points: long cardinal points, short intercardinal ones.
     for k in range(8):
         a = math.radians(k * 45)
-        length = r - 10 if k % 2 == 0 else (r - 10) * 0.55
-        half = 9 if k % 2 == 0 else 6
+        length = r - 10 * scale if k % 2 == 0 else (r - 10 * scale) * 0.55
+        half = (9 if k % 2 == 0 else 6) * scale
         tip = (cx + length * math.sin(a), cy - length * math.cos(a))
         left = (cx + half * math.sin(a - math.pi / 2), cy - half * math.cos(a - math.pi / 2))
         right = (cx + half * math.sin(a + math.pi / 2), cy - half * math.cos(a + math.pi / 2))
         d.polygon([(cx, cy), left, tip], fill=colour_light)
         d.polygon([(cx, cy), right, tip], fill=colour_dark)
-    d.ellipse([cx - 3, cy - 3, cx + 3, cy + 3], fill=ring)
+    dot = 3 * scale
+    d.ellipse([cx - dot, cy - dot, cx + dot, cy + dot], fill=ring)
 
 
 def draw_background(path):
@@ -260,6 +265,31 @@ def glyph_help():
     return img
 
 
+# ---- the program's icon ----
+
+ICON_SIZES = (48, 64, 128, 256)
+
+
+def draw_icon(size):
+    """A compass rose over a piece of chart on a rounded tile. Drawn at four
+    times the size and reduced, so that small sizes stay smooth."""
+    big = size * 4
+    tile = vertical_gradient(big, big, DEEP, NAVY)
+    draw_chart_sea(tile, (0, 0, big, big), seed=7, contour_levels=(0.4, 0.8))
+    d = ImageDraw.Draw(tile, "RGBA")
+    draw_graticule(d, (0, 0, big, big), big // 6, (190, 215, 235, 50))
+    r = int(big * 0.36)
+    draw_compass_rose(d, big // 2, big // 2, r, (240, 240, 230, 255), (170, 132, 60, 255),
+                      BRASS + (255,), scale=big / 160)
+    mask = Image.new("L", (big, big), 0)
+    ImageDraw.Draw(mask).rounded_rectangle([0, 0, big - 1, big - 1], radius=big // 6, fill=255)
+    icon = Image.new("RGBA", (big, big), (0, 0, 0, 0))
+    icon.paste(tile, (0, 0), mask)
+    ImageDraw.Draw(icon).rounded_rectangle([2, 2, big - 3, big - 3], radius=big // 6,
+                                           outline=BRASS + (255,), width=max(4, big // 40))
+    return icon.resize((size, size), Image.LANCZOS)
+
+
 # ---- flags ----
 
 def tricolour(w, h, colours, vertical=False):
@@ -345,9 +375,13 @@ LANGUAGES = ["english", "dutch", "german", "french", "spanish", "italian", "dani
 
 
 def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
-        os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "launcher", "resources")
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "src", "launcher", "resources")
+    icons = sys.argv[2] if len(sys.argv) > 2 else os.path.join(root, "packaging", "icons")
     os.makedirs(out, exist_ok=True)
+    os.makedirs(icons, exist_ok=True)
+    for size in ICON_SIZES:
+        draw_icon(size).save(os.path.join(icons, "zarnavis-%d.png" % size))
     draw_background(os.path.join(out, "background.jpg"))
     draw_small(os.path.join(out, "background_small.jpg"))
     glyphs = {"koppix": glyph_koppix, "install": glyph_install, "baz": glyph_baz,

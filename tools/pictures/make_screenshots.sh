@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/screenshots: the main window in each language
-# and the language dialog that a stored language the program does not offer
-# brings up. Needs a built zarnavis (build/dev) and xvfb-run; run it after
-# scripts/demo, which places the program on the demo CD.
+# and at twice the normal scale, and the language dialog that a stored
+# language the program does not offer brings up. Needs a built zarnavis
+# (build/dev) and xvfb-run; run it after scripts/demo, which places the
+# program on the demo CD.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -24,6 +25,13 @@ for lang in English Dutch German; do
     xvfb-run -a -s "-screen 0 1024x768x24" "$program" 2>/dev/null
   rm -rf "$dir"
 done
+
+# Twice the normal scale, as on a high-resolution screen: every text and
+# picture stays in place.
+dir=$(settings_with_language English)
+ZARNAVIS_HOME=$dir QT_SCALE_FACTOR=2 ZARNAVIS_SCREENSHOT=$out/launcher-scale2.png \
+  ZARNAVIS_SCREENSHOT_DELAY=1500 xvfb-run -a -s "-screen 0 1600x1200x24" "$program" 2>/dev/null
+rm -rf "$dir"
 
 # The language dialog stays open until answered: grab the screen around it.
 dir=$(settings_with_language French)

@@ -72,10 +72,10 @@ bool TakeStampOption(std::vector<std::string>& Args, bool& Stamp) {
 }
 
 int RunChart(const std::vector<std::string>& Args) {
-  if (Args.empty()) return ZrnFail("chart: missing command (info, convert, update)");
+  if (Args.empty()) return ZrnUsageError("chart: missing command (info, convert, update)");
   std::vector<std::string> rest(Args.begin() + 1, Args.end());
   bool stamp = true;
-  if (!TakeStampOption(rest, stamp)) return ZrnFail("chart: unknown option");
+  if (!TakeStampOption(rest, stamp)) return ZrnUsageError("chart: unknown option");
   const std::string& command = Args[0];
   if (command == "info" && rest.size() == 1) {
     const std::string ext = Lower(std::filesystem::path(rest[0]).extension().string());
@@ -89,7 +89,7 @@ int RunChart(const std::vector<std::string>& Args) {
     UpdateChartBitmap(rest[2], rest[0], rest[1], stamp);
     return 0;
   }
-  return ZrnFail("chart: wrong arguments; see zrntool --help");
+  return ZrnUsageError("chart: wrong arguments");
 }
 
 const ZrnCommandGroup chartGroup("chart",

@@ -24,26 +24,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The sets of the catalogue, in its order.
 struct TDemoSet {
   const char* Code;
-  const char* Caption;
   int SetNumber;    // series 0: the two digits after "18"; NNZK: 0
   int Resolutions;  // bit 0: 120 dpi, bit 1: 240 dpi
 };
 
 const TDemoSet DemoSets[] = {
-    {"NNZK", "NNZK: Nederlandse Noordzeekust (1014, 2322, 2593, 3371)", 0, 3},
-    {"1801", "1801: Noordzeekust. De Panne tot Den Helder", 1, 3},
-    {"1803", "1803: Westerschelde. Vlissingen tot Antwerpen", 3, 3},
-    {"1805", "1805: Oosterschelde, Veerse Meer en Grevelingenmeer", 5, 3},
-    {"1807", "1807: Zoommeer, Volkerak en Spui, Haringvliet, Hollandsch Diep", 7, 3},
-    {"1809",
-     "1809: Nieuwe Waterweg, Nieuwe en Oude Maas, Spui en Noord, Dordtsche Kil, Brielse Meer", 9,
-     3},
-    {"1810", "1810: IJsselmeer met Randmeren", 10, 2},
-    {"1811", "1811: Waddenzee (Westblad) en aangrenzende Noordzeekust", 11, 3},
-    {"1812", "1812: Waddenzee (Oostblad) en aangrenzende Noordzeekust", 12, 1},
+    {"NNZK", 0, 3}, {"1801", 1, 3},  {"1803", 3, 3},  {"1805", 5, 3},  {"1807", 7, 3},
+    {"1809", 9, 3}, {"1810", 10, 2}, {"1811", 11, 3}, {"1812", 12, 1},
 };
+
+const std::string& Caption(const TDemoSet& Set) {
+  return ChartSetCatalogue()[size_t(&Set - DemoSets)];
+}
 
 // Full-size sheets at 240 dpi; 120 dpi sheets are half as wide and high.
 constexpr int FullWidth240 = 6000, FullHeight240 = 4500;
@@ -113,7 +108,7 @@ std::vector<TDemoSheet> PlanSheets(const TDemoSet& Set, int SetIndex, TDemoRando
     const int forced = i != 0 ? -1 : SetIndex == 2 ? 0 : SetIndex == 3 ? 3 : SetIndex == 4 ? 7 : -1;
     ChooseFormat(s, Rng, forced);
     s.Style.Seed = Rng.Next();
-    s.Style.Title = s.Name + "  " + Set.Caption;
+    s.Style.Title = s.Name + "  " + Caption(Set);
     s.Updated = i == 0 || Rng.Below(10) < 3;
     s.Number = ++Number;
   }
@@ -211,7 +206,7 @@ void WriteSetResolution(const TDemoOptions& O, const TDemoSet& Set, int Resoluti
   files.push_back(WriteOpaqueFile(work + "/" + base + ".chi", rng));
   files.push_back(WriteOpaqueFile(work + "/" + base + ".bds", rng));
   const std::string zra = O.OutDir + "/Charts/" + base + ".zra";
-  TZRAHeader header{Set.Caption, ChartEdition, int32_t(Sheets.size()), 0, 0};
+  TZRAHeader header{Caption(Set), ChartEdition, int32_t(Sheets.size()), 0, 0};
   // The size a set takes once installed: its chart files and calibration files.
   for (size_t i = Sheets.size(); i < files.size(); ++i) size += int64_t(fs::file_size(files[i]));
   header.Size = int32_t(std::min<int64_t>(size, INT32_MAX));
@@ -255,7 +250,7 @@ bool ParseOptions(const std::vector<std::string>& Args, TDemoOptions& O) {
 int RunDemo(const std::vector<std::string>& Args) {
   TDemoOptions options;
   if (!ParseOptions(Args, options))
-    return ZrnFail("demo: usage: zrntool demo OUTDIR [--scale F (0 < F <= 2)] [--seed N]");
+    return ZrnUsageError("demo: usage: zrntool demo OUTDIR [--scale F (0 < F <= 2)] [--seed N]");
   fs::create_directories(options.OutDir + "/Charts");
   fs::create_directories(options.OutDir + "/pub/baz/2003");
   fs::create_directories(options.OutDir + "/Updates");

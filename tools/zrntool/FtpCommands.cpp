@@ -247,33 +247,40 @@ class TFtpToolSession {
 };
 
 const char* const Usage =
-    "ftp list URL                      list a remote directory\n"
-    "ftp get URL FILE [URL FILE ...]   fetch files (one server)\n"
-    "  URL ftp://[user[:password]@]host[:port]/path; options: --active, --socks4 H:P,\n"
-    "  --socks4a H:P, --socks5 H:P, --socks-user U, --socks-password P,\n"
-    "  --ftp-proxy H:P (USER user@site), --timeout S, --trace";
+    "  ftp list URL [OPTION]...                list a remote directory\n"
+    "  ftp get URL FILE [URL FILE]... [OPTION]...  fetch files from one server\n"
+    "    URL is ftp://[user[:password]@]host[:port]/path (anonymous without user)\n"
+    "    --active              the server connects for the data (PORT)\n"
+    "    --socks4 H:P          through the SOCKS 4 server H:P\n"
+    "    --socks4a H:P         through the SOCKS 4A server H:P\n"
+    "    --socks5 H:P          through the SOCKS 5 server H:P\n"
+    "    --socks-user U        user name for the SOCKS server\n"
+    "    --socks-password P    password for the SOCKS 5 server\n"
+    "    --ftp-proxy H:P       through the FTP proxy H:P (USER user@site)\n"
+    "    --timeout S           give up after S seconds without progress\n"
+    "    --trace               show the FTP conversation on standard error";
 
 int RunFtp(const std::vector<std::string>& Args) {
-  if (Args.empty()) return ZrnFail(std::string("usage:\n") + Usage);
+  if (Args.empty()) return ZrnUsageError("ftp: missing command (list, get)");
   const std::string command = Args[0];
   TFtpToolOptions options;
   std::string error;
-  if (!ParseOptions({Args.begin() + 1, Args.end()}, options, error)) return ZrnFail(error);
+  if (!ParseOptions({Args.begin() + 1, Args.end()}, options, error)) return ZrnUsageError(error);
   if (options.Type != ftpDirect && options.Proxy.find(':') == std::string::npos)
-    return ZrnFail("proxy must be HOST:PORT");
+    return ZrnUsageError("proxy must be HOST:PORT");
   const auto& pos = options.Positional;
   const bool list = command == "list";
   if ((list && pos.size() != 1) || (command == "get" && (pos.empty() || pos.size() % 2 != 0)) ||
       (!list && command != "get"))
-    return ZrnFail(std::string("usage:\n") + Usage);
+    return ZrnUsageError("ftp: wrong arguments");
   TFtpUrl first;
-  if (!ParseFtpUrl(pos[0], first, error)) return ZrnFail(error);
+  if (!ParseFtpUrl(pos[0], first, error)) return ZrnUsageError(error);
   std::vector<std::pair<std::string, std::string>> files;
   for (size_t i = 0; !list && i < pos.size(); i += 2) {
     TFtpUrl url;
-    if (!ParseFtpUrl(pos[i], url, error)) return ZrnFail(error);
+    if (!ParseFtpUrl(pos[i], url, error)) return ZrnUsageError(error);
     if (url.Host != first.Host || url.Port != first.Port || url.User != first.User)
-      return ZrnFail("all URLs must name the same server and user");
+      return ZrnUsageError("all URLs must name the same server and user");
     files.emplace_back(url.Path, pos[i + 1]);
   }
   int argc = 1;

@@ -80,15 +80,14 @@ int RunZip(const std::vector<std::string>& Args) {
   if (Args.size() == 3 && Args[0] == "extract") return ZipExtract(Args[1], Args[2]);
   if (Args.size() >= 3 && Args[0] == "create")
     return ZipCreate(Args[1], std::vector<std::string>(Args.begin() + 2, Args.end()));
-  std::fprintf(stderr,
-               "usage: zrntool zip list ARCHIVE | extract ARCHIVE DIR | create ARCHIVE FILE...\n");
-  return 2;
+  return ZrnUsageError(
+      "zip: usage: zrntool zip list ARCHIVE | extract ARCHIVE DIR | create ARCHIVE FILE...");
 }
 
 const ZrnCommandGroup zipGroup("zip",
-                               "zrntool zip list ARCHIVE\n"
-                               "zrntool zip extract ARCHIVE DIR\n"
-                               "zrntool zip create ARCHIVE FILE...",
+                               "  zip list ARCHIVE\n"
+                               "  zip extract ARCHIVE DIR\n"
+                               "  zip create ARCHIVE FILE...",
                                RunZip);
 
 }  // namespace

@@ -13,3 +13,6 @@ struct ZrnCommandGroup {
 
 // Prints "zrntool: " + Message on standard error and returns 1.
 int ZrnFail(const std::string& Message);
+// A usage error: "zrntool: " + Message and the hint to --help on standard
+// error; returns 2.
+int ZrnUsageError(const std::string& Message);

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "CommandLine.h"
 #include "Exception.h"
 #include "ZrnTool.h"
 
@@ -18,9 +19,25 @@ std::map<std::string, GroupInfo>& Groups() {
   return groups;
 }
 
-void PrintUsage(FILE* To) {
-  std::fprintf(To, "usage: zrntool GROUP COMMAND [ARGS...]\n\n");
-  for (const auto& [name, info] : Groups()) std::fprintf(To, "%s\n", info.Usage.c_str());
+void PrintHelp() {
+  std::printf(
+      "Usage: zrntool GROUP COMMAND [ARGS...]\n"
+      "The support tool of the chart CD: zip archives, chart files, demo data and FTP\n"
+      "transfers.\n\n"
+      "Commands:\n");
+  for (const auto& [name, info] : Groups()) std::printf("%s\n", info.Usage.c_str());
+  std::printf(
+      "\n"
+      "Options:\n"
+      "  --help     display this help and exit\n"
+      "  --version  output version information and exit\n"
+      "\n"
+      "zrntool keeps no settings of its own.\n"
+      "\n"
+      "Exit status:\n"
+      " 0  the command succeeded\n"
+      " 1  the command failed\n"
+      " 2  wrong usage\n");
 }
 
 }  // namespace
@@ -31,20 +48,23 @@ ZrnCommandGroup::ZrnCommandGroup(const char* Name, const char* Usage, ZrnCommand
 
 int ZrnFail(const std::string& Message) {
   std::fprintf(stderr, "zrntool: %s\n", Message.c_str());
-  return 1;
+  return ExitFailure;
+}
+
+int ZrnUsageError(const std::string& Message) {
+  return UsageError("zrntool", Message);
 }
 
 int main(int argc, char** argv) {
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    PrintUsage(argc < 2 ? stderr : stdout);
-    return argc < 2 ? 2 : 0;
+  if (argc < 2) return ZrnUsageError("missing command group");
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    PrintHelp();
+    return ExitSuccess;
   }
+  if (std::strcmp(argv[1], "--version") == 0) return PrintVersion("zrntool");
   const auto group = Groups().find(argv[1]);
-  if (group == Groups().end()) {
-    std::fprintf(stderr, "zrntool: unknown command group '%s'\n", argv[1]);
-    PrintUsage(stderr);
-    return 2;
-  }
+  if (group == Groups().end())
+    return ZrnUsageError(std::string("unknown command group '") + argv[1] + "'");
   std::vector<std::string> args(argv + 2, argv + argc);
   try {
     return group->second.Run(args);

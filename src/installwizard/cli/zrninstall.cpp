@@ -1,19 +1,13 @@
 // zrninstall: installs chart sets from a folder of chart-set archives into a
 // folder of installed charts, as the installation wizard does, and records
-// them in the settings.
-//
-//   zrninstall [--dpi 120|240] [--set CODE]... [--keep] ARCHIVES DEST
-//
-// --dpi installs one resolution only; --set limits the run to the sets with
-// that code (repeatable); --keep leaves installed charts that exist already
-// (the default replaces them, like "Yes to all").
+// them in the settings. See PrintHelp for the options.
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "ChartInstaller.h"
+#include "CommandLine.h"
 #include "Exception.h"
 #include "FileAttributes.h"
 #include "Languages.h"
@@ -22,106 +16,211 @@
 
 namespace {
 
+const char* const kProgram = "zrninstall";
+
+void PrintHelp() {
+  std::fputs(
+      "Usage: zrninstall [OPTION]... ARCHIVES DEST\n"
+      "Installs the chart sets of the chart-set archives (.zra) in the folder ARCHIVES\n"
+      "into the folder of installed charts DEST, as the installation wizard does, and\n"
+      "records them in the settings.\n"
+      "\n"
+      "Options:\n"
+      "  --dpi 120|240  install this resolution only (default: both)\n"
+      "  --set CODE     install the chart set CODE only; may be repeated (default: all)\n"
+      "  --keep         keep installed charts that exist already (default: replace)\n"
+      "  --help         display this help and exit\n"
+      "  --version      output version information and exit\n"
+      "\n"
+      "Progress (chart set, chart, count) is shown on standard error when it is a\n"
+      "terminal; the installed chart sets are listed on standard output.\n"
+      "Settings are kept in $ZARNAVIS_HOME, else in $XDG_CONFIG_HOME/zarnavis\n"
+      "(~/.config/zarnavis): system.reg and user.reg.\n"
+      "\n"
+      "Exit status:\n"
+      " 0  the selected chart sets were installed\n"
+      " 1  nothing was installed (the message says why), or the installation failed\n"
+      " 2  wrong usage\n",
+      stdout);
+}
+
 struct TOptions {
   int OnlyResolution = -1;
   std::vector<std::string> Codes;
   bool Keep = false;
+  bool Help = false, Version = false;
   std::string Archives, Dest;
 };
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: zrninstall [--dpi 120|240] [--set CODE]... [--keep] ARCHIVES DEST\n");
-  return 2;
-}
-
-bool ParseOptions(int argc, char** argv, TOptions& O) {
-  std::vector<std::string> folders;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--dpi" && i + 1 < argc) {
-      const std::string dpi = argv[++i];
-      if (dpi != "120" && dpi != "240") return false;
-      O.OnlyResolution = dpi == "120" ? 0 : 1;
-    } else if (arg == "--set" && i + 1 < argc) {
-      O.Codes.push_back(argv[++i]);
-    } else if (arg == "--keep") {
-      O.Keep = true;
-    } else if (!arg.empty() && arg[0] == '-') {
-      return false;
-    } else {
-      folders.push_back(arg);
-    }
+// The value of an option given as "--name VALUE" or "--name=VALUE"; false
+// (with Error set) when it is missing.
+bool TakeValue(const std::string& Name, const std::string& Arg, int argc, char** argv, int& i,
+               std::string& Value, std::string& Error) {
+  if (Arg.size() > Name.size() && Arg[Name.size()] == '=') {
+    Value = Arg.substr(Name.size() + 1);
+    return true;
   }
-  if (folders.size() != 2) return false;
-  O.Archives = folders[0];
-  O.Dest = IncludeTrailingPathDelimiter(folders[1]);
+  if (i + 1 >= argc) {
+    Error = "option '" + Name + "' requires an argument";
+    return false;
+  }
+  Value = argv[++i];
   return true;
 }
 
-bool SameCode(const std::string& A, const std::string& B) {
-  return A.size() == B.size() && strncasecmp(A.c_str(), B.c_str(), A.size()) == 0;
+bool IsOption(const std::string& Arg, const std::string& Name) {
+  return Arg == Name || Arg.compare(0, Name.size() + 1, Name + "=") == 0;
 }
 
-void ApplySelection(const TOptions& O, TChartSetsList& Sets) {
-  for (auto& set : Sets) {
-    bool wanted = O.Codes.empty();
-    for (const std::string& code : O.Codes) wanted = wanted || SameCode(code, set->Code);
-    for (int res = 0; res < ResolutionCount; ++res) {
-      const bool keep = wanted && (O.OnlyResolution < 0 || O.OnlyResolution == res);
-      if (!keep) set->SetSelected(res, false);
+// False with Error set on a usage error.
+bool ParseOptions(int argc, char** argv, TOptions& O, std::string& Error) {
+  std::vector<std::string> folders;
+  bool optionsEnd = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    std::string value;
+    if (optionsEnd || arg.empty() || arg[0] != '-' || arg == "-") {
+      folders.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnd = true;
+    } else if (arg == "--help") {
+      O.Help = true;
+      return true;
+    } else if (arg == "--version") {
+      O.Version = true;
+      return true;
+    } else if (IsOption(arg, "--dpi")) {
+      if (!TakeValue("--dpi", arg, argc, argv, i, value, Error)) return false;
+      if (value != "120" && value != "240") {
+        Error = "invalid resolution '" + value + "' (120 or 240)";
+        return false;
+      }
+      O.OnlyResolution = value == "120" ? 0 : 1;
+    } else if (IsOption(arg, "--set")) {
+      if (!TakeValue("--set", arg, argc, argv, i, value, Error)) return false;
+      O.Codes.push_back(value);
+    } else if (arg == "--keep") {
+      O.Keep = true;
+    } else {
+      Error = "unrecognized option '" + arg + "'";
+      return false;
     }
   }
+  if (folders.size() < 2) {
+    Error = folders.empty() ? "missing ARCHIVES and DEST" : "missing DEST";
+    return false;
+  }
+  if (folders.size() > 2) {
+    Error = "extra operand '" + folders[2] + "'";
+    return false;
+  }
+  O.Archives = folders[0];
+  O.Dest = folders[1];
+  return true;
 }
 
-// "\r" separates the lines of the program's messages.
-std::string TerminalLines(const std::string& Message) {
+// "\r" separates the lines of the program's messages; a break at the end
+// (the wizard's box keeps a margin) is left off.
+std::string TerminalText(const std::string& Message) {
   std::string text = Message;
   for (char& c : text) c = c == '\r' ? '\n' : c;
+  while (!text.empty() && text.back() == '\n') text.pop_back();
   return text;
 }
 
-void PrintMessage(const std::string& Message) {
-  std::printf("%s\n", TerminalLines(Message).c_str());
+// Why nothing can be installed, in the wizard's words and order; empty
+// when the run can go ahead.
+std::string CheckRun(const TOptions& O, const TChartSetsList& Sets, const TChartInstaller& Run) {
+  if (O.Archives.empty()) return GetText(60);
+  if (Sets.empty()) return GetText(58) + std::to_string(ChartEdition) + ".";
+  if (O.Dest.empty()) return GetText(61);
+  const std::string dest = IncludeTrailingPathDelimiter(O.Dest);
+  if (!DirectoryExists(dest)) return dest + " does not exist.";
+  if (Run.SelectedCount() == 0) return GetText(56);
+  return std::string();
+}
+
+// Progress of the run on a terminal: the set, its resolution, the chart
+// within the set and within the whole run.
+class TRunProgress {
+ public:
+  void SetTotal(int32_t Total) { FTotal = Total; }
+
+  void SetStart(const TChartSets& Set, int Resolution, int32_t Count) {
+    FLine.Finish();
+    std::printf("%s - %s dpi: %d charts\n", Set.Name.c_str(), DpiText(Resolution), Count);
+    std::fflush(stdout);
+    FSet = Set.Name + " - " + DpiText(Resolution) + " dpi";
+    FCount = Count;
+    ChartDone(0, FProcessed);
+  }
+  void ChartDone(int32_t SetDone, int32_t Processed) {
+    FProcessed = Processed;
+    FLine.Show(FSet + ": chart " + std::to_string(SetDone) + " of " + std::to_string(FCount) +
+               " (" + std::to_string(Processed) + " of " + std::to_string(FTotal) + ")");
+  }
+  void Finish() { FLine.Finish(); }
+
+ private:
+  TProgressLine FLine;
+  int32_t FTotal = 0;
+  int32_t FCount = 0;
+  int32_t FProcessed = 0;
+  std::string FSet;
+};
+
+int Install(const TOptions& options) {
+  SetRegistryKeyNames("ZRN", "2003");
+  CurrentLanguage = TextEnglish;
+  const std::string dest = IncludeTrailingPathDelimiter(options.Dest);
+  TChartSetsList sets = options.Archives.empty()
+                            ? TChartSetsList()
+                            : FindChartSets(ExcludeTrailingPathDelimiter(options.Archives), dest);
+  RestrictSelection(sets, options.Codes, options.OnlyResolution);
+  TRunProgress progress;
+  TInstallCallbacks callbacks;
+  callbacks.OnSetStart = [&progress](const TChartSets& Set, int Resolution, int32_t Count) {
+    progress.SetStart(Set, Resolution, Count);
+  };
+  callbacks.OnChartDone = [&progress](int32_t SetDone, int32_t Processed) {
+    progress.ChartDone(SetDone, Processed);
+  };
+  callbacks.OnAskReplace = [&options](const std::string&, const std::string&, const std::string&) {
+    return options.Keep ? TReplaceAnswer::No : TReplaceAnswer::YesToAll;
+  };
+  TChartInstaller installer(sets, dest, callbacks);
+  const std::string why = CheckRun(options, sets, installer);
+  if (!why.empty()) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, TerminalText(why).c_str());
+    return ExitFailure;
+  }
+  progress.SetTotal(installer.TotalCharts());
+  const TInstallResult result = installer.RunInstallation();
+  progress.Finish();
+  // What was installed is told first, as the wizard does, then recorded.
+  const std::string message = InstalledSetsMessage(result);
+  if (!message.empty()) std::printf("%s\n", TerminalText(message).c_str());
+  installer.PruneUpdateIndex();
+  installer.RegisterChartSets();
+  return ExitSuccess;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   TOptions options;
-  if (!ParseOptions(argc, argv, options)) return Usage();
+  std::string error;
+  if (!ParseOptions(argc, argv, options, error)) return UsageError(kProgram, error);
+  if (options.Help) {
+    PrintHelp();
+    return ExitSuccess;
+  }
+  if (options.Version) return PrintVersion(kProgram);
   try {
-    SetRegistryKeyNames("ZRN", "2003");
-    CurrentLanguage = TextEnglish;
-    TChartSetsList sets =
-        FindChartSets(ExcludeTrailingPathDelimiter(options.Archives), options.Dest);
-    ApplySelection(options, sets);
-    if (!DirectoryExists(options.Dest)) {
-      std::fprintf(stderr, "zrninstall: %s does not exist\n", options.Dest.c_str());
-      return 1;
-    }
-    TInstallCallbacks callbacks;
-    callbacks.OnSetStart = [](const TChartSets& Set, int Resolution, int32_t Count) {
-      std::printf("%s - %s dpi: %d charts\n", Set.Name.c_str(), DpiText(Resolution), Count);
-    };
-    callbacks.OnAskReplace = [&options](const std::string&, const std::string&,
-                                        const std::string&) {
-      return options.Keep ? TReplaceAnswer::No : TReplaceAnswer::YesToAll;
-    };
-    TChartInstaller installer(sets, options.Dest, callbacks);
-    if (installer.SelectedCount() == 0) {
-      std::fprintf(stderr, "zrninstall: no chart set selected in %s\n", options.Archives.c_str());
-      return 1;
-    }
-    const TInstallResult result = installer.RunInstallation();
-    // What was installed is told first, as the wizard does, then recorded.
-    const std::string message = InstalledSetsMessage(result);
-    if (!message.empty()) PrintMessage(message);
-    installer.PruneUpdateIndex();
-    installer.RegisterChartSets();
-    return 0;
+    return Install(options);
   } catch (const Exception& e) {
-    std::fprintf(stderr, "zrninstall: %s: %s\n", e.ClassName(), TerminalLines(e.Message()).c_str());
-    return 1;
+    std::fprintf(stderr, "%s: %s: %s\n", kProgram, e.ClassName(),
+                 TerminalText(e.Message()).c_str());
+    return ExitFailure;
   }
 }

@@ -1,0 +1,53 @@
+#include "CommandLine.h"
+
+#include <unistd.h>
+
+#ifndef ZARNAVIS_VERSION
+#error "ZARNAVIS_VERSION must be defined by the build (the project version)"
+#endif
+
+const char* ProgramVersionText() {
+  return ZARNAVIS_VERSION;
+}
+
+std::string VersionText(const std::string& Program) {
+  return Program + " " + ProgramVersionText() + "\nCopyright (C) 2003 Quorvel B.V.\n";
+}
+
+int PrintVersion(const std::string& Program, FILE* To) {
+  std::fputs(VersionText(Program).c_str(), To);
+  std::fflush(To);
+  return ExitSuccess;
+}
+
+int UsageError(const std::string& Program, const std::string& Message, FILE* To) {
+  std::fprintf(To, "%s: %s\nTry '%s --help' for more information.\n", Program.c_str(),
+               Message.c_str(), Program.c_str());
+  std::fflush(To);
+  return ExitUsage;
+}
+
+bool StderrIsTerminal() {
+  return ::isatty(STDERR_FILENO) == 1;
+}
+
+TProgressLine::TProgressLine(bool Enabled, FILE* To) : FEnabled(Enabled), FTo(To) {}
+
+TProgressLine::~TProgressLine() {
+  Finish();
+}
+
+void TProgressLine::Show(const std::string& Text) {
+  if (!FEnabled) return;
+  // Back to the line's start, the text, then erase what a longer text left.
+  std::fprintf(FTo, "\r%s\033[K", Text.c_str());
+  std::fflush(FTo);
+  FShown = true;
+}
+
+void TProgressLine::Finish() {
+  if (!FEnabled || !FShown) return;
+  std::fputs("\r\033[K", FTo);
+  std::fflush(FTo);
+  FShown = false;
+}

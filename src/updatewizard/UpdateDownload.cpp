@@ -1,0 +1,371 @@
+// The conversation with the update server, one request after the other.
+
+#include "UpdateDownload.h"
+
+#include <sys/stat.h>
+
+#include "Languages.h"
+#include "UpdateFiles.h"
+#include "WSocketErrors.h"
+
+const char* const UpdateDirectory = "/pub/baz/2003";
+
+namespace {
+
+const char* const IndexName = "baz.idx";
+// A file is fetched at most this often when its transfers are cut.
+constexpr int MaxAttempts = 3;
+
+int64_t LocalSize(const std::string& File) {
+  struct stat st {};
+  return ::stat(File.c_str(), &st) == 0 ? int64_t(st.st_size) : -1;
+}
+
+// Failures of one transfer that a new attempt may mend: the data connection
+// broke, the server aborted the transfer, the socket failed.
+bool IsCutTransfer(int Error) {
+  return Error == 0 || Error == 425 || Error == 426 || Error == 451 ||
+         (Error >= 10000 && Error < 11000);
+}
+
+// The remote name of an update-list entry: 180101_120_2003 is 180101.120;
+// in download-only mode the entries are the remote names.
+std::string RemoteName(const std::string& Entry, bool Applying) {
+  std::string chart;
+  int res = 0;
+  if (!Applying || !SplitUpdateKey(Entry, chart, res)) return Entry;
+  return chart + "." + DpiText(res);
+}
+
+}  // namespace
+
+const char* DownloadStateName(TDownloadState State) {
+  switch (State) {
+    case TDownloadState::Idle:
+      return "idle";
+    case TDownloadState::Connecting:
+      return "connecting";
+    case TDownloadState::SettingType:
+      return "setting type";
+    case TDownloadState::ChangingDir:
+      return "changing directory";
+    case TDownloadState::Listing:
+      return "listing";
+    case TDownloadState::FetchingIndex:
+      return "fetching index";
+    case TDownloadState::FetchingFiles:
+      return "fetching files";
+    case TDownloadState::Processing:
+      return "processing";
+  }
+  return "?";
+}
+
+TUpdateDownload::TUpdateDownload(TUpdateProcessor& Processor, TUpdateView& View)
+    : FProcessor(Processor),
+      FView(View),
+      FClient(std::make_unique<TFtpClient>()),
+      FHost(DefaultUpdateHost),
+      FPort(std::to_string(DefaultUpdatePort)) {
+  FClient->SetTimeout(30);
+  FClient->SetMultiThreaded(false);
+  FClient->SetLocalAddr("0.0.0.0");
+  FClient->SetDisplayFileFlag(false);
+  FClient->SetBinary(true);
+  FClient->SetShareMode(ftpShareExclusive);
+  FClient->SetOptions(ftpAcceptLF);
+  FClient->SetConnectionType(ftpDirect);
+  FClient->OnRequestDone = [this](TCustomFtpCli*, TFtpRequest Rq, uint16_t Error) {
+    RequestDone(Rq, Error);
+  };
+  FClient->OnProgress = [this](TCustomFtpCli*, int64_t Count, bool&) { Progress(Count); };
+  FClient->OnBgException = [this](TCustomFtpCli*, const std::exception& E, bool& CanClose) {
+    BgException(E, CanClose);
+  };
+  FClient->OnError = [this](TCustomFtpCli*, std::string& Message) {
+    FView.Message(Message, mtWarning, {mbOK});
+  };
+  FWatchdog.setSingleShot(true);
+  FWatchdog.setInterval(30 * 1000);
+  QObject::connect(&FWatchdog, &QTimer::timeout, [this] {
+    FClient->AbortSession();
+    Fail(WSAETIMEDOUT, WSocketErrorDesc(WSAETIMEDOUT));
+  });
+}
+
+TUpdateDownload::~TUpdateDownload() {
+  FWatchdog.stop();
+  if (FClient->Connected()) FClient->AbortSession();
+}
+
+void TUpdateDownload::SetServer(const std::string& Host, const std::string& Port) {
+  FHost = Host;
+  FPort = Port;
+}
+
+void TUpdateDownload::SetProxy(const TProxySettings& Settings, bool Passive) {
+  ApplyProxySettings(*FClient, Settings, Passive);
+  FPassive = Passive;
+}
+
+void TUpdateDownload::SetTimeout(int Seconds) {
+  FClient->SetTimeout(Seconds);
+  FWatchdog.setInterval(std::max(Seconds, 1) * 1000);
+}
+
+void TUpdateDownload::SetState(TDownloadState State) {
+  if (State == FState) return;
+  if (FClient->OnDisplay) {
+    std::string line =
+        std::string("! download: ") + DownloadStateName(FState) + " -> " + DownloadStateName(State);
+    FClient->OnDisplay(FClient.get(), line);
+  }
+  FState = State;
+}
+
+void TUpdateDownload::Start() {
+  // A conversation that a failure left open is ended first, so that a
+  // retry really starts again.
+  if (FClient->Connected() && !FClient->Quit()) FClient->AbortSession();
+  FResult = {};
+  FServerFiles.clear();
+  FUpdateFiles.clear();
+  FFetched.clear();
+  FCounter = 0;
+  FProcessor.BeginRun();
+  FClient->SetHostName(FHost);
+  FClient->SetPort(FPort);
+  FClient->SetUserName("anonymous");
+  FClient->SetPassWord(AnonymousPassword);
+  FClient->SetDisplayFileFlag(false);
+  // Passive data connections unless active ones were asked for on a direct
+  // connection (through a proxy the client keeps them passive).
+  FClient->SetPassive(FPassive);
+  FView.SetLabel(TProgressItem::Single, GetText(72) + FHost + "...");
+  SetState(TDownloadState::Connecting);
+  FWatchdog.start();
+  if (!FClient->ConnectAsync()) Fail(FClient->StatusCode(), FClient->ErrorMessage());
+}
+
+void TUpdateDownload::RequestDone(TFtpRequest Request, uint16_t Error) {
+  if (FResult.End != TDownloadEnd::Running || FState == TDownloadState::Idle) return;
+  FWatchdog.start();
+  // The QUIT after the last file: the run goes on whatever it answers.
+  if (FState == TDownloadState::Processing) return;
+  if (Error != 0) {
+    if (Request == ftpGetAsync && RetryTransfer(Error)) return;
+    return Fail(Error, FClient->ErrorMessage());
+  }
+  switch (Request) {
+    case ftpConnectAsync:
+      if (FState == TDownloadState::Connecting) Connected();
+      return;
+    case ftpTypeSetAsync:
+      if (FState != TDownloadState::SettingType) return;
+      SetState(TDownloadState::ChangingDir);
+      FClient->SetHostDirName(UpdateDirectory);
+      FClient->CwdAsync();
+      return;
+    case ftpCwdAsync:
+      if (FState != TDownloadState::ChangingDir) return;
+      SetState(TDownloadState::Listing);
+      FListing.Clear();
+      FClient->SetLocalStream(&FListing);
+      FClient->SetHostFileName("");
+      FClient->DirAsync();
+      return;
+    case ftpDirAsync:
+      if (FState == TDownloadState::Listing) Listed();
+      return;
+    case ftpGetAsync: {
+      if (FState != TDownloadState::FetchingIndex && FState != TDownloadState::FetchingFiles)
+        return;
+      const TRemoteFile* listed = FindRemoteFile(FServerFiles, FCurrent);
+      const int64_t size = LocalSize(FProcessor.WorkFolder() + FCurrent);
+      if (listed && size != listed->Size && FState == TDownloadState::FetchingFiles) {
+        if (RetryTransfer(0)) return;
+        return Fail(426, "426 " + FCurrent + ": " + std::to_string(std::max<int64_t>(size, 0)) +
+                             " of " + std::to_string(listed->Size) + " bytes received.");
+      }
+      if (FState == TDownloadState::FetchingIndex)
+        IndexFetched();
+      else
+        FileFetched();
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+void TUpdateDownload::Connected() {
+  FView.SetLabel(TProgressItem::Single, GetText(69) + FClient->HostName());
+  SetState(TDownloadState::SettingType);
+  // TYPE I waits here; its completion may already run the next step.
+  if (!FClient->TypeSet() && FResult.End == TDownloadEnd::Running &&
+      FState == TDownloadState::SettingType)
+    Fail(FClient->StatusCode() ? FClient->StatusCode() : WSAETIMEDOUT, FClient->ErrorMessage());
+}
+
+void TUpdateDownload::Listed() {
+  FView.SetAnimation(true);
+  FServerFiles = ParseServerListing(std::string(FListing.Data().begin(), FListing.Data().end()));
+  if (!FindRemoteFile(FServerFiles, IndexName)) {
+    FView.Message("No BaZ Update information found on FTP Server (baz.idx does not exist).",
+                  mtError, {mbOK});
+    return Finish(TDownloadEnd::NoIndex);
+  }
+  if (Applying(FProcessor.Mode())) {
+    SetState(TDownloadState::FetchingIndex);
+    FPrefix = GetText(75);
+    FCurrent = IndexName;
+    FAttempt = 1;
+    return Fetch(IndexName);
+  }
+  std::vector<std::string> names;
+  for (const TRemoteFile& f : FServerFiles) names.push_back(f.Name);
+  FProcessor.SetServerFiles(names);
+  bool more = false;
+  if (!Guarded([&] { more = FProcessor.BuildUpdateList(); })) return;
+  if (!more) return Finish(TDownloadEnd::UpToDate);
+  if (FDryRun) return Finish(TDownloadEnd::Listed);
+  StartDownloads();
+}
+
+void TUpdateDownload::IndexFetched() {
+  FView.SetLabel(TProgressItem::Single, GetText(79));
+  bool more = false;
+  if (!Guarded([&] { more = FProcessor.BuildUpdateList(); })) return;
+  if (!more) return Finish(TDownloadEnd::UpToDate);
+  if (FDryRun) return Finish(TDownloadEnd::Listed);
+  StartDownloads();
+}
+
+void TUpdateDownload::StartDownloads() {
+  FUpdateFiles.clear();
+  for (const std::string& entry : FProcessor.UpdateList())
+    FUpdateFiles.push_back(RemoteName(entry, Applying(FProcessor.Mode())));
+  FCounter = 0;
+  SetState(TDownloadState::FetchingFiles);
+  FetchCurrent();
+}
+
+void TUpdateDownload::FetchCurrent() {
+  FCurrent = FUpdateFiles[FCounter];
+  FPrefix = GetText(77) + FCurrent;
+  FAttempt = 1;
+  Fetch(FCurrent);
+}
+
+void TUpdateDownload::Fetch(const std::string& Remote) {
+  FView.SetBar(TProgressItem::Single, 0, 100);
+  FClient->SetLocalStream(nullptr);
+  FClient->SetHostFileName(Remote);
+  FClient->SetLocalFileName(FProcessor.WorkFolder() + Remote);
+  FFetched.push_back(Remote);
+  FClient->GetAsync();
+  FView.SetLabel(TProgressItem::Single, FPrefix);
+}
+
+bool TUpdateDownload::RetryTransfer(uint16_t Error) {
+  if (!IsCutTransfer(Error) || FAttempt >= MaxAttempts || !FClient->Connected()) return false;
+  ++FAttempt;
+  Fetch(FCurrent);
+  return true;
+}
+
+void TUpdateDownload::FileFetched() {
+  if (++FCounter < FUpdateFiles.size()) return FetchCurrent();
+  RunUpdate();
+}
+
+void TUpdateDownload::RunUpdate() {
+  SetState(TDownloadState::Processing);
+  if (FClient->Connected()) FClient->QuitAsync();
+  TUpdateOutcome outcome = TUpdateOutcome::Cancelled;
+  if (Guarded([&] { outcome = FProcessor.RunUpdate(); })) Finish(outcome);
+}
+
+void TUpdateDownload::Progress(int64_t Count) {
+  FWatchdog.start();
+  const TRemoteFile* listed = FindRemoteFile(FServerFiles, FCurrent);
+  if (!listed) return;
+  const int64_t size = listed->Size;
+  // A file listed empty is whole once it arrives.
+  const int single = size <= 0 ? 100 : int((std::min(Count, size) * 100 + size / 2) / size);
+  FView.SetBar(TProgressItem::Single, single, 100);
+  if (!FUpdateFiles.empty())
+    FView.SetBar(TProgressItem::Entire,
+                 int(((FCounter + 1) * 100 + FUpdateFiles.size() / 2) / FUpdateFiles.size()), 100);
+  FView.SetLabel(TProgressItem::Single,
+                 FPrefix + " (" + DownloadSizeText(Count, FDecimalSeparator) + " " + GetText(22) +
+                     " " + DownloadSizeText(size, FDecimalSeparator) + ")");
+  FView.ProcessMessages();
+}
+
+void TUpdateDownload::BgException(const std::exception& E, bool& CanClose) {
+  CanClose = true;
+  if (FResult.End != TDownloadEnd::Running) return;
+  const auto* e = dynamic_cast<const Exception*>(&E);
+  FResult.ErrorClass = e ? e->ClassName() : "Exception";
+  FResult.Message = E.what();
+  FView.ErrorBox("Error", E.what());
+  Finish(TDownloadEnd::Aborted);
+}
+
+bool TUpdateDownload::Guarded(const std::function<void()>& Step) {
+  try {
+    Step();
+    return true;
+  } catch (const Exception& e) {
+    FResult.ErrorClass = e.ClassName();
+    FResult.Message = e.Message();
+  } catch (const std::exception& e) {
+    FResult.ErrorClass = "Exception";
+    FResult.Message = e.what();
+  }
+  Finish(TDownloadEnd::Error);
+  return false;
+}
+
+void TUpdateDownload::Fail(int Error, const std::string& Message) {
+  if (FResult.End != TDownloadEnd::Running) return;
+  const TFailureReport report = DescribeDownloadFailure(Error, Message, ViaProxy());
+  FResult.ErrorCode = Error;
+  FResult.Message = Message;
+  FResult.Page = report.Page;
+  FView.Message(report.Text, mtError, {mbOK});
+  Finish(TDownloadEnd::Failed);
+}
+
+void TUpdateDownload::Finish(TUpdateOutcome Outcome) {
+  switch (Outcome) {
+    case TUpdateOutcome::Applied:
+      return Finish(TDownloadEnd::Applied);
+    case TUpdateOutcome::UpToDate:
+      return Finish(TDownloadEnd::UpToDate);
+    case TUpdateOutcome::Packed:
+      return Finish(TDownloadEnd::Packed);
+    case TUpdateOutcome::Cancelled:
+      return Finish(TDownloadEnd::Cancelled);
+  }
+}
+
+void TUpdateDownload::Finish(TDownloadEnd End) {
+  if (FResult.End != TDownloadEnd::Running) return;
+  FWatchdog.stop();
+  FResult.End = End;
+  // Nothing more to fetch: the server is left politely. A failure leaves
+  // the connection as it is; the next start ends it.
+  const bool done = End != TDownloadEnd::Failed && End != TDownloadEnd::Aborted;
+  if (done && FState != TDownloadState::Processing && FClient->Connected()) FClient->QuitAsync();
+  SetState(TDownloadState::Idle);
+  FView.SetAnimation(false);
+  FProcessor.EndRun();
+  if (OnFinished) OnFinished(FResult);
+}
+
+bool TUpdateDownload::CloseQuery() {
+  if (!FClient->Connected()) return true;
+  return FClient->Quit();
+}

@@ -1,0 +1,141 @@
+#pragma once
+// The conversation with the update server, without a window: an anonymous
+// login, TYPE I, CWD /pub/baz/2003, the listing, "baz.idx" (when the run
+// applies), then the files of the update list in their sorted order over
+// the one control connection, and QUIT; on the way it hands over to the
+// update run (the list of updates after the index or the listing, the
+// application or the packing after the last file). It is driven by the
+// client's events and shows everything through the run's view.
+//
+// A cut transfer (a data connection that breaks, or a file shorter or longer
+// than listed) is fetched again up to two more times. Every other failure
+// ends the conversation with a report of the number and the message.
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DownloadReport.h"
+#include "FtpCli.h"
+#include "ProxySettings.h"
+#include "ServerListing.h"
+#include "UpdateProcessor.h"
+
+// The steps of the conversation; one function changes them.
+enum class TDownloadState {
+  Idle,           // not started, or ended
+  Connecting,     // login under way
+  SettingType,    // TYPE I (blocking)
+  ChangingDir,    // CWD to the update directory
+  Listing,        // LIST into the listing buffer
+  FetchingIndex,  // RETR baz.idx
+  FetchingFiles,  // RETR of the update list's files, one after the other
+  Processing      // the update run applies or packs (QUIT is under way)
+};
+
+const char* DownloadStateName(TDownloadState State);
+
+enum class TDownloadEnd {
+  Running,    // not ended yet
+  Applied,    // the updates were applied: the results page follows
+  UpToDate,   // nothing to fetch; the message has been shown; the wizard closes
+  Packed,     // download-only: saved; the message has been shown; the wizard closes
+  Cancelled,  // the user refused a disk prompt; the wizard closes
+  Listed,     // dry run: the update list is known, nothing was changed
+  NoIndex,    // the server has no "baz.idx"; the message has been shown
+  Failed,     // a failure report has been shown; Page tells where to go on
+  Aborted,    // an error inside the conversation has been shown; the wizard closes
+  Error       // the update run raised ErrorClass / Message: the exception report
+};
+
+struct TDownloadResult {
+  TDownloadEnd End = TDownloadEnd::Running;
+  int ErrorCode = 0;
+  std::string ErrorClass;
+  std::string Message;
+  TNextPage Page = TNextPage::Proxy;
+};
+
+// The update directory on the server.
+extern const char* const UpdateDirectory;  // "/pub/baz/2003"
+
+class TUpdateDownload {
+ public:
+  // Processor and View stay the caller's; the run is begun by Start.
+  TUpdateDownload(TUpdateProcessor& Processor, TUpdateView& View);
+  ~TUpdateDownload();
+  TUpdateDownload(const TUpdateDownload&) = delete;
+  TUpdateDownload& operator=(const TUpdateDownload&) = delete;
+
+  TFtpClient& Client() { return *FClient; }
+  void SetServer(const std::string& Host, const std::string& Port);
+  // Passive: passive data connections on a direct connection (through a
+  // proxy they always are).
+  void SetProxy(const TProxySettings& Settings, bool Passive);
+  // Seconds without any sign of the server before the conversation fails.
+  void SetTimeout(int Seconds);
+  void SetDecimalSeparator(const std::string& Separator) { FDecimalSeparator = Separator; }
+  // Fetches the listing and the index only, and ends with Listed.
+  void SetDryRun(bool DryRun) { FDryRun = DryRun; }
+
+  // Called once when the conversation has ended (not for Running).
+  std::function<void(const TDownloadResult&)> OnFinished;
+
+  // Starts a new conversation; one that is still open is quit first.
+  void Start();
+  bool Running() const {
+    return FResult.End == TDownloadEnd::Running && FState != TDownloadState::Idle;
+  }
+  TDownloadState State() const { return FState; }
+  const TDownloadResult& Result() const { return FResult; }
+  // The update files of the server's listing.
+  const std::vector<TRemoteFile>& ServerFiles() const { return FServerFiles; }
+  // The remote names fetched, in order, retries included.
+  const std::vector<std::string>& Fetched() const { return FFetched; }
+  // Closing the wizard: while connected, the blocking QUIT must succeed.
+  bool CloseQuery();
+
+ private:
+  void SetState(TDownloadState State);
+  void RequestDone(TFtpRequest Request, uint16_t Error);
+  void Progress(int64_t Count);
+  void BgException(const std::exception& E, bool& CanClose);
+  void Connected();
+  void Listed();
+  void IndexFetched();
+  void FileFetched();
+  void StartDownloads();
+  void FetchCurrent();
+  void Fetch(const std::string& Remote);
+  // True when the fetch of the current file is to be repeated.
+  bool RetryTransfer(uint16_t Error);
+  void RunUpdate();
+  void Fail(int Error, const std::string& Message);
+  void Finish(TDownloadEnd End);
+  void Finish(TUpdateOutcome Outcome);
+  // Runs a step of the update run; its errors end the conversation.
+  bool Guarded(const std::function<void()>& Step);
+  bool ViaProxy() const { return FClient->ConnectionType() != ftpDirect; }
+
+  TUpdateProcessor& FProcessor;
+  TUpdateView& FView;
+  std::unique_ptr<TFtpClient> FClient;
+  TMemoryStream FListing;
+  QTimer FWatchdog;
+  std::string FHost, FPort;
+  std::string FDecimalSeparator = ".";
+  bool FDryRun = false;
+  bool FPassive = true;
+  TDownloadState FState = TDownloadState::Idle;
+  TDownloadResult FResult;
+  std::vector<TRemoteFile> FServerFiles;
+  std::vector<std::string> FUpdateFiles;  // remote names, in fetch order
+  std::vector<std::string> FFetched;
+  size_t FCounter = 0;  // files already fetched
+  int FAttempt = 0;     // fetches of the current file so far
+  std::string FCurrent;
+  std::string FPrefix;
+};

@@ -1,0 +1,347 @@
+// The update run: choosing, applying and recording updates.
+
+#include "UpdateProcessor.h"
+
+#include <cstdio>
+
+#include "ChartArchiveReader.h"
+#include "FileAttributes.h"
+#include "Languages.h"
+#include "QvBaZFile.h"
+#include "StoredUpdateIndex.h"
+#include "TextUtils.h"
+#include "UnZipper.h"
+#include "UpdateFiles.h"
+#include "Volumes.h"
+#include "WorkFolder.h"
+#include "Zipper.h"
+
+namespace {
+
+const char* const DeliveredIndexName = "baz.idx";
+
+}  // namespace
+
+TUpdateProcessor::TUpdateProcessor(TUpdateMode Mode, TUpdateView& View)
+    : FMode(Mode), FView(View) {}
+
+TUpdateProcessor::~TUpdateProcessor() = default;
+
+void TUpdateProcessor::SetFolders(const std::string& Original, const std::string& Installed,
+                                  const std::string& Updates) {
+  FOriginalFolder = Original;
+  FInstalledFolder = Installed;
+  FUpdatesFolder = Updates;
+}
+
+void TUpdateProcessor::BeginRun() {
+  FWork.reset();
+  FWork = std::make_unique<TWorkFolder>();
+  FDelivered.clear();
+  for (TBaZIndexList& stored : FStored) stored.clear();
+  FUpdateList.clear();
+  FApplied.clear();
+  FResults.clear();
+}
+
+void TUpdateProcessor::EndRun() {
+  FWork.reset();
+}
+
+std::string TUpdateProcessor::WorkFolder() const {
+  return FWork ? FWork->Path() : std::string();
+}
+
+void TUpdateProcessor::RequireRun() const {
+  if (!FWork) throw EZRNError("The update run has not been started.");
+}
+
+void TUpdateProcessor::ResetBars() {
+  FView.SetBar(TProgressItem::Single, 0, 100);
+  FView.SetBar(TProgressItem::Entire, 0, 100);
+}
+
+void TUpdateProcessor::LoadUpdateIndexes() {
+  RequireRun();
+  const std::string delivered = WorkFolder() + DeliveredIndexName;
+  if (FileExists(delivered)) {
+    FDelivered.clear();
+    {
+      TBufferedFileStream file(delivered, TBufferedFileStream::MaxBufferSize, fmOpenRead);
+      ReadUpdateIndex(file, FDelivered, &FChartSets);
+    }
+    std::remove(delivered.c_str());
+  }
+  for (int res = 0; res < ResolutionCount; ++res) {
+    FStored[res].clear();
+    TMemoryStream stored(ReadStoredUpdateIndex(res));
+    ReadUpdateIndex(stored, FStored[res], &FChartSets);
+  }
+}
+
+bool TUpdateProcessor::BuildUpdateList() {
+  RequireRun();
+  ResetBars();
+  FUpdateList.clear();
+  if (Applying(FMode)) {
+    LoadUpdateIndexes();
+    if (!FDelivered.empty())
+      for (int res = 0; res < ResolutionCount; ++res)
+        SelectUpdates(res, FStored[res], FDelivered, FChartSets, FUpdateList);
+    for (auto key = FUpdateList.begin(); key != FUpdateList.end();) {
+      std::string chart;
+      int res = 0;
+      SplitUpdateKey(*key, chart, res);
+      // Apply-only takes a chart only when its update for this very
+      // resolution came with the disk.
+      const bool keep = FileExists(FInstalledFolder + *key + ".bmp") &&
+                        (FMode != TUpdateMode::ApplyOnly ||
+                         FileExists(WorkFolder() + chart + "." + DpiText(res)));
+      key = keep ? std::next(key) : FUpdateList.erase(key);
+    }
+  } else {
+    for (const std::string& name : FServerFiles) {
+      bool wanted = ExtractFileExt(name) == ".idx";
+      for (const std::string& caption : FChecked)
+        wanted = wanted || name.find(caption.substr(0, 4)) != std::string::npos;
+      if (wanted) FUpdateList.insert(name);
+    }
+  }
+  if (FUpdateList.empty()) {
+    FView.HideProgressPage();
+    FView.Message(GetText(74), mtInformation, {mbOK});
+    return false;
+  }
+  if (Downloading(FMode)) {
+    FView.SetLabel(TProgressItem::Entire, GetText(105));
+    const bool several = FUpdateList.size() > 1;
+    FView.ShowLabel(TProgressItem::Entire, several);
+    FView.ShowBar(TProgressItem::Entire, several);
+    FView.ShowBar(TProgressItem::Single, true);
+  }
+  return true;
+}
+
+TUpdateOutcome TUpdateProcessor::RunUpdate() {
+  RequireRun();
+  ResetBars();
+  switch (FMode) {
+    case TUpdateMode::DownloadAndApply:
+      FView.ShowLabel(TProgressItem::Entire, false);
+      FView.ShowBar(TProgressItem::Entire, false);
+      ApplyUpdates();
+      return TUpdateOutcome::Applied;
+    case TUpdateMode::ApplyOnly:
+      return UnpackAndApply();
+    case TUpdateMode::DownloadOnly:
+      break;
+  }
+  return PackUpdates();
+}
+
+bool TUpdateProcessor::WaitForUpdatesVolume(const std::string& Text) {
+  // The prompt offers Cancel: a drive that never becomes ready must not
+  // hold the user in the prompt.
+  while (!Volumes().IsReady(FUpdatesFolder))
+    if (FView.Message(Text, mtInformation, {mbOK, mbCancel}) != mrOk) return false;
+  return true;
+}
+
+TUpdateOutcome TUpdateProcessor::UnpackAndApply() {
+  if (!WaitForUpdatesVolume(GetText(89))) return TUpdateOutcome::Cancelled;
+  const std::string archive = FUpdatesFolder + UpdateArchiveName;
+  for (;;) {
+    if (FileExists(archive)) {
+      FView.SetLabel(TProgressItem::Entire, "Entire process");
+      FView.ShowLabel(TProgressItem::Entire, true);
+      FView.ShowBar(TProgressItem::Entire, true);
+      FView.ShowBar(TProgressItem::Single, true);
+      UnpackArchive(archive);
+      break;
+    }
+    if (FAcceptLoose && TakeLooseUpdates()) break;
+    if (FView.Message(GetText(99), mtConfirmation, {mbOK, mbCancel}) != mrOk)
+      return TUpdateOutcome::Cancelled;
+  }
+  if (!BuildUpdateList()) return TUpdateOutcome::UpToDate;
+  FView.ShowLabel(TProgressItem::Entire, false);
+  FView.ShowBar(TProgressItem::Entire, false);
+  ApplyUpdates();
+  return TUpdateOutcome::Applied;
+}
+
+bool TUpdateProcessor::TakeLooseUpdates() {
+  if (!FileExists(FUpdatesFolder + DeliveredIndexName)) return false;
+  for (const std::string& file : UpdateFilesIn(FUpdatesFolder)) {
+    TMemoryStream data;
+    data.LoadFromFile(file);
+    data.SaveToFile(WorkFolder() + ExtractFileName(file));
+  }
+  return true;
+}
+
+void TUpdateProcessor::ConnectProgress(TUnZipper& Zip) {
+  Zip.DoProcessMessages = false;
+  Zip.OnFilePercentDone = [this](int Percent) {
+    FView.SetBar(TProgressItem::Single, Percent, 100);
+    FView.ProcessMessages();
+  };
+  Zip.OnTotalPercentDone = [this](int Percent) {
+    FView.SetBar(TProgressItem::Entire, Percent, 100);
+    FView.ProcessMessages();
+  };
+}
+
+void TUpdateProcessor::UnpackArchive(const std::string& Archive) {
+  TUnZipper zip;
+  zip.SetZipName(Archive);
+  zip.SetDestDir(WorkFolder());
+  zip.OverwriteMode = TUZOverwriteMode::Always;
+  zip.RecreateDirs = false;
+  ConnectProgress(zip);
+  zip.OnGetNextDisk = [this](int Disk, std::string& Name) { AskNextDisk(Disk, Name, false); };
+  // The archive comes from outside: only update files are taken, each under
+  // its plain name in the work folder.
+  zip.OnStartUnZip = [this, &zip](int Index, std::string& Target, bool& Skip) {
+    const std::string name = zip.Entry(Index).FileName;
+    Skip = !IsUpdateFileName(name) || Target != WorkFolder() + name;
+    if (Skip) return;
+    FView.SetLabel(TProgressItem::Single, GetText(103) + name);
+    FView.SetBar(TProgressItem::Single, 0, 100);
+  };
+  zip.OnBadCRC = [&Archive](const std::string& File, uint32_t, uint32_t) {
+    throw EZRNError("The update archive " + Archive + " is damaged: " + ExtractFileName(File) +
+                    " has a CRC error.");
+  };
+  std::string failure;
+  zip.OnSkippingFile = [&failure](const std::string& File, const std::string& Reason) {
+    const std::string name = ExtractFileName(File);
+    if (failure.empty() && IsUpdateFileName(name)) failure = name + ": " + Reason;
+  };
+  TUpdateBusy busy(FView);
+  zip.ExtractAll();
+  if (!failure.empty())
+    throw EZRNError("The update archive " + Archive + " could not be unpacked (" + failure + ").");
+}
+
+TUpdateOutcome TUpdateProcessor::PackUpdates() {
+  FView.SetAnimation(false);
+  FUpdateList.clear();
+  const std::vector<std::string> files = UpdateFilesIn(WorkFolder());
+  FUpdateList.insert(files.begin(), files.end());
+  if (!WaitForUpdatesVolume(GetText(104))) return TUpdateOutcome::Cancelled;
+  const std::string archive = FUpdatesFolder + UpdateArchiveName;
+  // On a removable volume the disks take the archive in turns, so the old
+  // one must go first; elsewhere the new archive is written beside it and
+  // replaces it only when complete, so a failure keeps the old updates.
+  const bool span = Volumes().IsRemovable(FUpdatesFolder);
+  if (FileExists(archive)) {
+    if (FView.Message(GetText(92), mtConfirmation, {mbYes, mbNo}) != mrYes)
+      return TUpdateOutcome::Cancelled;
+    if (span && std::remove(archive.c_str()) != 0) throw EWriteError("Cannot delete " + archive);
+  }
+  FView.SetLabel(TProgressItem::Entire, GetText(93));
+  FView.SetBar(TProgressItem::Single, 0, 100);
+  FView.SetAnimation(true);
+  FView.SetLabel(TProgressItem::Single, GetText(94));
+
+  TZipper zip;
+  zip.SetZipName(archive);
+  zip.ZipAction = zaReplace;
+  zip.FilesList = files;
+  ConnectProgress(zip);
+  zip.OnStartZip = [this](const std::string& File, TZipCentralEntry&, bool&) {
+    FView.SetLabel(TProgressItem::Single, GetText(103) + ExtractFileName(File));
+    FView.SetBar(TProgressItem::Single, 0, 100);
+  };
+  if (span) {
+    zip.MultiZipInfo.MultiMode = mmSpan;
+    zip.MultiZipInfo.WriteDiskLabels = true;
+    zip.MultiZipInfo.SaveZipInfoOnFirstDisk = true;
+    zip.MultiZipInfo.SaveOnFirstDisk = 2000;
+    zip.OnGetNextDisk = [this](int Disk, std::string& Name) { AskNextDisk(Disk, Name, true); };
+  }
+  int stored = 0;
+  {
+    TUpdateBusy busy(FView);
+    stored = zip.CreateArchive();
+  }
+  FView.SetAnimation(false);
+  // A failure ends here with its own message: the success message below
+  // would tell the user that updates are on a disk that does not hold them.
+  if (stored != int(files.size()))
+    throw EWriteError("Only " + std::to_string(stored) + " of " + std::to_string(files.size()) +
+                      " update files could be saved to " + archive + ".");
+  FView.HideProgressPage();
+  FView.Message(GetText(96), mtInformation, {mbOK});
+  return TUpdateOutcome::Packed;
+}
+
+void TUpdateProcessor::AskNextDisk(int DiskNumber, std::string& FileName, bool Writing) {
+  FView.SetBusy(false);
+  if (DiskNumber <= 1) {
+    if (FView.Message(GetText(100), mtConfirmation, {mbOK, mbCancel}) != mrOk) FileName.clear();
+  } else if (FView.Message(GetText(101) + std::to_string(DiskNumber) + GetText(102), mtConfirmation,
+                           {mbOK, mbCancel}) != mrOk) {
+    FileName.clear();
+  } else if (Writing && FileExists(FileName)) {
+    // Only a disk about to be written is asked about its old archive: the
+    // disks of an archive being read hold their parts, which must stay.
+    if (FView.Message(GetText(92), mtConfirmation, {mbYes, mbNo}) == mrYes)
+      std::remove(FileName.c_str());
+    else
+      FileName.clear();
+  }
+  FView.SetBusy(true);
+}
+
+void TUpdateProcessor::ApplyUpdates() {
+  RequireRun();
+  FView.SetLabel(TProgressItem::Single, GetText(81));
+  FView.SetBar(TProgressItem::Single, 0, int(FUpdateList.size()));
+  FView.ShowBar(TProgressItem::Single, FUpdateList.size() > 1);
+  FView.ProcessMessages();
+  FApplied.clear();
+  FResults = {GetText(114), ""};
+  {
+    TUpdateBusy busy(FView);
+    for (const auto& set : FChartSets)
+      for (int res = 0; res < ResolutionCount; ++res)
+        if (set->GetSelected(res)) ApplyChartSetUpdates(*set->GetChartSet(res), res);
+  }
+  SaveUpdateIndexes();
+}
+
+void TUpdateProcessor::ApplyChartSetUpdates(const TChartSet& Set, int Resolution) {
+  const std::string dpi = DpiText(Resolution);
+  std::unique_ptr<TMemoryStream> archive = Set.OpenChartArchive();
+  TChartArchiveReader reader(*archive, Set.FileName, WorkFolder());
+  for (int i = 0; i < reader.Count(); ++i) {
+    const std::string chart = StripFileExt(reader.FileName(i));
+    const auto key = FUpdateList.find(UpdateKey(chart, Resolution));
+    if (chart.empty() || key == FUpdateList.end()) continue;
+    std::string keyChart;
+    int keyResolution = 0;
+    SplitUpdateKey(*key, keyChart, keyResolution);
+    FView.SetLabel(TProgressItem::Single, GetText(88) + chart + " - " + dpi + " dpi");
+    TIntermediateFile chartFile(WorkFolder() + reader.FileName(i));
+    if (!reader.Unpack(i)) reader.Fail(i);
+    const std::string output = InstalledBitmapName(FInstalledFolder, chart, Resolution);
+    // The update file carries the name the index gave the chart.
+    UpdateChartBitmap(output, chartFile.Name(), WorkFolder() + keyChart + "." + dpi, true);
+    FApplied.insert(*key);
+    FView.SetBar(TProgressItem::Single, int(FApplied.size()), int(FUpdateList.size()));
+    FView.ProcessMessages();
+    chartFile.Remove();
+    FResults.push_back("  " + dpi + " dpi - " + output);
+  }
+}
+
+void TUpdateProcessor::SaveUpdateIndexes() {
+  // Recorded are the updates this run really applied: a chart of the list
+  // that its archive does not hold got no update and keeps its old date.
+  std::vector<uint8_t> records[ResolutionCount];
+  for (int res = 0; res < ResolutionCount; ++res)
+    records[res] = IndexRecords(MergeUpdateIndex(res, FStored[res], FDelivered, FApplied));
+  WriteStoredUpdateIndexes(records);
+}

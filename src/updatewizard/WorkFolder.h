@@ -1,0 +1,43 @@
+#pragma once
+// The private folder of one update run: the fetched index and update files
+// and the chart files unpacked from the CD lie there while the run lasts.
+//
+// The shared temporary folder belongs to every user, so the folder is made
+// new with mkdtemp (mode 0700, prefix "zrn-") under $XDG_RUNTIME_DIR when
+// that is set, else under the temporary folder, and nothing in it is ever
+// followed through a symbolic link while it is emptied or removed. A run
+// holds a lock on the file ".lock" inside its folder for its whole life;
+// the folder of a run that was killed is swept by the next one.
+
+#include <string>
+
+class TWorkFolder {
+ public:
+  // Raises EOSError when no folder can be made.
+  TWorkFolder();
+  // Removes the folder with everything in it.
+  ~TWorkFolder();
+  TWorkFolder(const TWorkFolder&) = delete;
+  TWorkFolder& operator=(const TWorkFolder&) = delete;
+
+  // Ends in "/".
+  const std::string& Path() const { return FPath; }
+  // Removes everything inside (except the lock), keeping the folder.
+  void Clear();
+
+ private:
+  std::string FPath;
+  int FLock = -1;
+};
+
+// Where work folders are made: $XDG_RUNTIME_DIR when it names a folder, else
+// the temporary folder. Ends in "/".
+std::string WorkFolderParent();
+
+// Removes the work folders under Parent that belong to this user and whose
+// run has ended without removing them (its lock is free). Returns how many.
+int SweepStaleWorkFolders(const std::string& Parent);
+
+// Removes Path and everything below it without following any symbolic link
+// (a link is removed, not what it points to). False when something stayed.
+bool RemoveTreeNoFollow(const std::string& Path);

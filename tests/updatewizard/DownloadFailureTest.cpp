@@ -1,0 +1,186 @@
+// What goes wrong between the wizard and the update server: each failure is
+// told with its number and message, leaves the installed bitmaps and the
+// stored indexes as they were, and a new start really starts again.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "DownloadTestSupport.h"
+#include "StoredUpdateIndex.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class DownloadFailure : public TDownloadFixture {
+ protected:
+  void SetUp() override {
+    TDownloadFixture::SetUp();
+    Install({"1801", "1803"});
+    FBefore = Bitmaps();
+    FHive = HiveText();
+  }
+  void ExpectNothingChanged() {
+    EXPECT_EQ(Bitmaps(), FBefore);
+    EXPECT_EQ(HiveText(), FHive);
+    EXPECT_TRUE(fs::is_empty(FTemp / "runtime"));
+  }
+  // The first update file the run fetches after the index.
+  std::string FirstUpdate() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(ServerFolder())) {
+      const std::string n = e.path().filename().string();
+      if (n.rfind("1801", 0) == 0 || n.rfind("1803", 0) == 0) names.push_back(n);
+    }
+    std::sort(names.begin(), names.end(), TCaseInsensitiveLess());
+    return names.at(0);
+  }
+  std::map<std::string, std::vector<uint8_t>> FBefore;
+  std::string FHive;
+};
+
+TEST_F(DownloadFailure, UnknownHostAndRefusedConnection) {
+  const int closed = FreePort();
+  struct {
+    const char* Name;
+    std::string Host, Port;
+    TProxySettings Proxy;
+    int Error;
+    std::string Text;
+    TNextPage Page;
+  } rows[] = {
+      {"unknown host",
+       UnresolvableHost(),
+       "21",
+       {},
+       11001,
+       "500 Host not found (Winsock error #11001)\n\r\rMake sure you are connected to the "
+       "internet and try again.",
+       TNextPage::Proxy},
+      {"unknown proxy",
+       "127.0.0.1",
+       "21",
+       {ptUser, UnresolvableHost(), 2121, false, "", ""},
+       11001,
+       "500 Host not found (Winsock error #11001)\n\r\rCheck FTP settings and try again.",
+       TNextPage::Summary},
+      {"refused",
+       "127.0.0.1",
+       std::to_string(closed),
+       {},
+       10061,
+       "(Error 10061) 500 Connection refused (Winsock error #10061)",
+       TNextPage::Proxy},
+      {"proxy refused",
+       "127.0.0.1",
+       "21",
+       {ptUser, "127.0.0.1", closed, false, "", ""},
+       10061,
+       "500 Connection refused (Winsock error #10061)\n\r\rCheck FTP settings and try again.",
+       TNextPage::Proxy},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    TRecordingView view;
+    const TDownloadResult result =
+        Download(TUpdateMode::DownloadAndApply, view, [&](TUpdateDownload& D, TUpdateProcessor&) {
+          D.SetServer(row.Host, row.Port);
+          D.SetProxy(row.Proxy, true);
+        });
+    EXPECT_EQ(result.End, TDownloadEnd::Failed);
+    EXPECT_EQ(result.ErrorCode, row.Error);
+    EXPECT_EQ(result.Page, row.Page);
+    ASSERT_EQ(view.Shown.size(), 1u);
+    EXPECT_EQ(view.Shown[0].Text, row.Text);
+    EXPECT_EQ(view.Shown[0].Type, mtError);
+    ExpectNothingChanged();
+  }
+}
+
+// A proxy that refuses the connection to the server (SOCKS 5 reply 2, not
+// allowed by its rules) is reported with the SOCKS number.
+TEST_F(DownloadFailure, AProxyThatRefuses) {
+  TPeerProcess socks;
+  ASSERT_TRUE(socks.Start({"/usr/bin/python3", TestSourceDir() + "/scripted_peer.py", "socks",
+                           "reply5=2", FTemp / "socks.log"}));
+  TRecordingView view;
+  const TDownloadResult result =
+      Download(TUpdateMode::DownloadAndApply, view, [&](TUpdateDownload& D, TUpdateProcessor&) {
+        D.SetServer("127.0.0.1", "21");
+        D.SetProxy({ptSocks5, "127.0.0.1", socks.Port(), false, "", ""}, true);
+      });
+  EXPECT_EQ(result.End, TDownloadEnd::Failed);
+  EXPECT_EQ(result.ErrorCode, 20005);
+  ASSERT_EQ(view.Shown.size(), 1u);
+  EXPECT_EQ(view.Shown[0].Text.rfind("(Error 20005) ", 0), 0u) << view.Shown[0].Text;
+  ExpectNothingChanged();
+}
+
+// RETR answered 550 leaves the control connection open; starting again
+// quits it and holds a new conversation, which then succeeds.
+TEST_F(DownloadFailure, ARefusedFetchAndTheRetryAfterIt) {
+  const std::string first = FirstUpdate();
+  StartServer({"--fail", first + ":550"});
+  TRecordingView view;
+  TUpdateProcessor processor(TUpdateMode::DownloadAndApply, view);
+  processor.SetFolders(Cd(), FInstalled, "");
+  processor.SetChartSets(InstalledSets());
+  TUpdateDownload download(processor, view);
+  download.SetServer("127.0.0.1", FServer.PortText());
+  download.Start();
+  ASSERT_TRUE(RunUntil([&] { return !download.Running(); }, 60000));
+  EXPECT_EQ(download.Result().End, TDownloadEnd::Failed);
+  EXPECT_EQ(download.Result().ErrorCode, 550);
+  ASSERT_EQ(view.Shown.size(), 1u);
+  EXPECT_EQ(view.Shown[0].Text, "(Error 550) 550 Fetch refused.");
+  EXPECT_TRUE(download.Client().Connected());
+  ExpectNothingChanged();
+
+  // The server mends its file; the user confirms the summary page again.
+  FServer.Stop();
+  const std::vector<std::string> before = ServerLog();
+  StartServer();
+  download.SetServer("127.0.0.1", FServer.PortText());
+  download.Start();
+  ASSERT_TRUE(RunUntil([&] { return !download.Running(); }, 60000));
+  EXPECT_EQ(download.Result().End, TDownloadEnd::Applied) << download.Result().Message;
+  const std::vector<std::string> log = ServerLog();
+  ASSERT_GT(log.size(), before.size());
+  EXPECT_EQ(log[before.size()], "USER anonymous");
+  download.CloseQuery();
+}
+
+// A transfer cut short that the server still ends with 226 is fetched
+// again; cut every time, it is a failure, and nothing of it is applied.
+TEST_F(DownloadFailure, CutTransfersAreFetchedAgainUpToTwice) {
+  const std::string first = FirstUpdate();
+  StartServer({"--cut", first + ":40:1"});
+  TRecordingView once;
+  ASSERT_EQ(Download(TUpdateMode::DownloadAndApply, once).End, TDownloadEnd::Applied);
+  EXPECT_EQ(std::count(FFetched.begin(), FFetched.end(), first), 2);
+  EXPECT_EQ(CheckUpdated({first.substr(0, first.size() - 4) + "_" + first.substr(first.size() - 3) +
+                          "_2003.bmp"}),
+            "ok\n");
+
+  // Fresh charts again, and a file that never arrives whole.
+  fs::remove_all(FInstalled);
+  fs::create_directories(FInstalled);
+  WriteStoredUpdateIndexes({{}, {}});
+  Install({"1801", "1803"});
+  FBefore = Bitmaps();
+  FHive = HiveText();
+  FServer.Stop();
+  StartServer({"--cut", first + ":40:3"});
+  TRecordingView always;
+  const TDownloadResult result = Download(TUpdateMode::DownloadAndApply, always);
+  EXPECT_EQ(result.End, TDownloadEnd::Failed);
+  EXPECT_EQ(result.ErrorCode, 426);
+  EXPECT_EQ(std::count(FFetched.begin(), FFetched.end(), first), 3);
+  ASSERT_EQ(always.Shown.size(), 1u);
+  EXPECT_NE(always.Shown[0].Text.find(first + ": 40 of "), std::string::npos)
+      << always.Shown[0].Text;
+  ExpectNothingChanged();
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+// zrnupdate download-apply and download as a user runs them: directly and
+// through every kind of proxy, started here on 127.0.0.1, and the dry run.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <set>
+
+#include "DownloadTestSupport.h"
+#include "ProxySettings.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ZrnUpdateDownload : public TDownloadFixture {
+ protected:
+  void SetUp() override {
+    TDownloadFixture::SetUp();
+    ::chmod(FTemp.Path().c_str(), 0755);  // the proxies drop their privileges
+    Install({"1801", "1803"});
+    StartServer();
+  }
+  std::string Zrnupdate(const std::string& Args, const std::string& Env = "") const {
+    return "env ZARNAVIS_HOME=" + Q(FTemp / "home") + " XDG_RUNTIME_DIR=" + Q(FTemp / "runtime") +
+           " " + Env + " " + Q(BuildDir() + "/src/updatewizard/zrnupdate") +
+           " --server 127.0.0.1:" + FServer.PortText() + " " + Args + " </dev/null";
+  }
+  std::string DownloadApply(const std::string& Options = "") const {
+    return Zrnupdate(Options + " download-apply " + Q(Cd()) + " " + Q(FInstalled));
+  }
+  // The bitmaps the output lists as updated.
+  static std::set<std::string> Listed(const std::string& Output) {
+    std::set<std::string> names;
+    for (size_t pos = 0, nl; (nl = Output.find('\n', pos)) != std::string::npos; pos = nl + 1) {
+      const std::string line = Output.substr(pos, nl - pos);
+      if (line.find(" dpi - ") != std::string::npos)
+        names.insert(line.substr(line.find_last_of('/') + 1));
+    }
+    return names;
+  }
+  std::set<std::string> Expected() const {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(ServerFolder())) {
+      const std::string ext = e.path().extension().string(), stem = e.path().stem().string();
+      if ((ext == ".120" || ext == ".240") &&
+          (stem.rfind("1801", 0) == 0 || stem.rfind("1803", 0) == 0))
+        names.insert(stem + "_" + ext.substr(1) + "_2003.bmp");
+    }
+    return names;
+  }
+  // Fresh charts: a run after this updates everything again.
+  void Reinstall() {
+    fs::remove_all(FInstalled);
+    fs::create_directories(FInstalled);
+    Install({"1801", "1803"});
+  }
+  void ExpectWholeRun(const std::string& Command) {
+    std::string out;
+    ASSERT_EQ(RunShellCommand(Command, &out), 0) << out;
+    const std::set<std::string> expected = Expected();
+    EXPECT_EQ(Listed(out), expected) << out;
+    EXPECT_EQ(CheckUpdated({expected.begin(), expected.end()}), "ok\n");
+  }
+};
+
+TEST_F(ZrnUpdateDownload, DirectPassiveAndActive) {
+  ExpectWholeRun(DownloadApply());
+  std::string out;
+  ASSERT_EQ(RunShellCommand(DownloadApply("--active"), &out), 0) << out;
+  EXPECT_EQ(out, "The charts installed on your system are up to date.\n");
+  const auto log = ServerLog();
+  EXPECT_NE(std::find(log.begin(), log.end(), "PASV"), log.end());
+  EXPECT_NE(std::find_if(log.begin(), log.end(),
+                         [](const std::string& L) { return L.rfind("PORT ", 0) == 0; }),
+            log.end());
+}
+
+TEST_F(ZrnUpdateDownload, MicrosocksWithAndWithoutLogin) {
+  TPeerProcess open, guarded;
+  const int openPort = FreePort();
+  ASSERT_TRUE(open.Start({"/usr/bin/microsocks", "-i", "127.0.0.1", "-p", std::to_string(openPort)},
+                         openPort));
+  ExpectWholeRun(DownloadApply("--socks5 127.0.0.1:" + open.PortText()));
+
+  Reinstall();
+  const int guardedPort = FreePort();
+  ASSERT_TRUE(guarded.Start({"/usr/bin/microsocks", "-i", "127.0.0.1", "-p",
+                             std::to_string(guardedPort), "-u", "deckhand", "-P", "rope"},
+                            guardedPort));
+  const std::string via = "--socks5 127.0.0.1:" + guarded.PortText() + " --proxy-user deckhand";
+  std::string out;
+  EXPECT_EQ(RunShellCommand(DownloadApply(via), &out), 1);
+  EXPECT_EQ(out, "zrnupdate: No proxy password entered\n");
+  EXPECT_EQ(RunShellCommand(DownloadApply(via), &out), 1);
+  ExpectWholeRun(Zrnupdate(via + " download-apply " + Q(Cd()) + " " + Q(FInstalled),
+                           "ZARNAVIS_PROXY_PASSWORD=rope"));
+  // A wrong password: the proxy's refusal, as a SOCKS number.
+  Reinstall();
+  EXPECT_EQ(RunShellCommand(Zrnupdate(via + " download-apply " + Q(Cd()) + " " + Q(FInstalled),
+                                      "ZARNAVIS_PROXY_PASSWORD=knot"),
+                            &out),
+            1);
+  EXPECT_NE(out.find("(Error 20015)"), std::string::npos) << out;
+  EXPECT_EQ(out.find("knot"), std::string::npos) << out;
+}
+
+TEST_F(ZrnUpdateDownload, DanteSocks4) {
+  const int port = FreePort();
+  WriteFileText(FTemp / "danted.conf",
+                "logoutput: stderr\ninternal: 127.0.0.1 port = " + std::to_string(port) +
+                    "\nexternal: 127.0.0.1\nclientmethod: none\nsocksmethod: none\n"
+                    "user.privileged: root\nuser.unprivileged: nobody\n"
+                    "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
+                    "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 protocol: tcp }\n"
+                    "socks block { from: 0.0.0.0/0 to: 0.0.0.0/0 }\n");
+  TPeerProcess proxy;
+  ASSERT_TRUE(proxy.Start(
+      {"/usr/sbin/danted", "-f", FTemp / "danted.conf", "-p", FTemp / "danted.pid", "-N", "1"},
+      port));
+  ExpectWholeRun(DownloadApply("--socks4 127.0.0.1:" + proxy.PortText()));
+}
+
+// No Debian server speaks SOCKS 4A: our scripted one, which logs every
+// request. The stored settings alone choose it.
+TEST_F(ZrnUpdateDownload, StoredSocks4AAndTheFtpProxy) {
+  TPeerProcess socks;
+  ASSERT_TRUE(socks.Start({"/usr/bin/python3", TestSourceDir() + "/scripted_peer.py", "socks", "ok",
+                           FTemp / "socks.log"}));
+  SaveProxySettings({ptSocks4A, "127.0.0.1", socks.Port(), false, "", ""});
+  ExpectWholeRun(DownloadApply());
+  const std::string log = ReadFileText(FTemp / "socks.log");
+  // The control connection and every data connection, as 4A requests.
+  size_t requests = 0;
+  for (size_t at = 0; (at = log.find("4 0.0.0.1 ", at)) != std::string::npos; ++at) ++requests;
+  EXPECT_EQ(requests, 1 + 2 + Expected().size()) << log;
+
+  Reinstall();
+  const int port = FreePort();
+  WriteFileText(FTemp / "ftp-proxy.conf",
+                "[-Global-]\nListen 127.0.0.1\nPort " + std::to_string(port) +
+                    "\nServerType standalone\nAllowMagicUser yes\nUser nobody\nGroup nogroup\n");
+  TPeerProcess gate;
+  ASSERT_TRUE(
+      gate.Start({"/usr/sbin/ftp-proxy", "-d", "-n", "-f", FTemp / "ftp-proxy.conf"}, port));
+  ExpectWholeRun(DownloadApply("--ftp-proxy 127.0.0.1:" + gate.PortText()));
+  // --direct sets the stored SOCKS proxy aside.
+  Reinstall();
+  socks.Stop();
+  ExpectWholeRun(DownloadApply("--direct"));
+}
+
+// The dry run names exactly what the real run then updates, and changes
+// neither a bitmap nor the settings.
+TEST_F(ZrnUpdateDownload, DryRunListsWhatTheRunThenDoes) {
+  const auto bitmaps = Bitmaps();
+  const std::string system = HiveText(), user = ReadFileText(FTemp / "home/user.reg");
+  std::string out;
+  ASSERT_EQ(RunShellCommand(DownloadApply("--dry-run"), &out), 0) << out;
+  std::set<std::string> planned;
+  int64_t total = 0;
+  for (size_t pos = 0, nl; (nl = out.find('\n', pos)) != std::string::npos; pos = nl + 1) {
+    const std::string line = out.substr(pos, nl - pos);
+    if (line.find(" dpi  stored ") == std::string::npos) continue;
+    const std::string chart = line.substr(0, line.find(' '));
+    const std::string dpi = line.substr(line.find(" dpi ") - 3, 3);
+    planned.insert(chart + "_" + dpi + "_2003.bmp");
+    total += std::stoll(line.substr(line.rfind("  ") + 2));
+    EXPECT_NE(line.find("stored -"), std::string::npos) << line;
+  }
+  EXPECT_NE(
+      out.find(std::to_string(planned.size()) + " updates, " + std::to_string(total) + " bytes\n"),
+      std::string::npos)
+      << out;
+  EXPECT_EQ(Bitmaps(), bitmaps);
+  EXPECT_EQ(HiveText(), system);
+  EXPECT_EQ(ReadFileText(FTemp / "home/user.reg"), user);
+  ASSERT_EQ(RunShellCommand(DownloadApply(), &out), 0) << out;
+  EXPECT_EQ(Listed(out), planned);
+}
+
+TEST_F(ZrnUpdateDownload, DownloadOnlyTheChosenSets) {
+  const std::string usb = FTemp / "usb";
+  fs::create_directories(usb);
+  std::string out;
+  ASSERT_EQ(RunShellCommand(Zrnupdate("--set 1803 download " + Q(usb)), &out), 0) << out;
+  EXPECT_EQ(out, GetText(96) + "\n");
+  ASSERT_EQ(RunShellCommand("unzip -Z1 " + Q(usb + "/Updates.BaZ"), &out), 0) << out;
+  EXPECT_NE(out.find("baz.idx\n"), std::string::npos);
+  EXPECT_EQ(out.find("1801"), std::string::npos) << out;
+  EXPECT_NE(out.find("1803"), std::string::npos) << out;
+  EXPECT_EQ(RunShellCommand(Zrnupdate("--dpi 120 download " + Q(usb)), &out), 2);
+  EXPECT_EQ(RunShellCommand(Zrnupdate("--set 1809 download " + Q(usb + "/none")), &out), 1);
+  EXPECT_EQ(out, "zrnupdate: the updates folder " + usb + "/none/ does not exist\n");
+}
+
+}  // namespace
