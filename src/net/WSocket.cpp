@@ -52,15 +52,18 @@ TCustomWSocket::~TCustomWSocket() {
 }
 
 void TCustomWSocket::AssignDefaultValue() {
-  FProto = "tcp";
-  FLocalPort = "0";
-  FLocalAddr = "0.0.0.0";
+  // Copied from constants: GCC 12 warns wrongly (-Wrestrict) about the
+  // assignment of literals here when it inlines them.
+  static const std::string tcp = "tcp", anyPort = "0", anyAddress = "0.0.0.0";
+  FProto = tcp;
+  FLocalPort = anyPort;
+  FLocalAddr = anyAddress;
   FLingerOnOff = wsLingerOn;
   FLingerTimeout = 0;
   FHSocket = -1;
-  ChangeState(wsClosed);
   FAllSent = true;
   FConnectPending = false;
+  ChangeState(wsClosed);
 }
 
 void TCustomWSocket::SetAddr(const std::string& Value) {
