@@ -9,6 +9,7 @@
 #include "NavProgram.h"
 #include "QvRegistry.h"
 #include "StoredUpdateIndex.h"
+#include "TemporaryFiles.h"
 #include "TextUtils.h"
 
 bool IsNavigationFile(const std::string& EntryName) {
@@ -81,6 +82,12 @@ void TChartInstaller::ProcessMessages() {
 TInstallResult TChartInstaller::RunInstallation() {
   TInstallResult result;
   int32_t processed = 0;
+  // What a killed run left (its temporary files) goes before this run starts.
+  SweepTemporaryFiles(FDestFolder);
+  // Pruned before any chart is replaced: a run cut short then leaves old
+  // charts whose updates come again, never new charts whose updates the
+  // index counts as applied. The callers' pruning afterwards changes nothing.
+  PruneUpdateIndex();
   FReplaceAll = false;
   FCancelled = false;
   for (int res = 0; res < ResolutionCount && !FCancelled; ++res) {
@@ -121,12 +128,17 @@ bool TChartInstaller::InstallChartSet(const TChartSets& Set, int Resolution, int
   if (FCallbacks.OnSetStart) FCallbacks.OnSetStart(Set, Resolution, chartSet->ChartCount);
   ProcessMessages();
 
+  // Chart files keep their own names (a chart file's name must match its
+  // chart code), in a temporary folder beside the installed bitmaps that the
+  // next run sweeps when this one is killed.
+  const TTemporaryFolder work(FDestFolder + "charts");
+  TChartArchiveReader charts(*archive, chartSet->FileName, work.Path());
   int32_t setDone = 0;
-  for (int i = 0; i < reader.Count(); ++i) {
-    const std::string& entry = reader.FileName(i);
+  for (int i = 0; i < charts.Count(); ++i) {
+    const std::string& entry = charts.FileName(i);
     if (entry.empty() || IsNavigationFile(entry)) continue;
-    TIntermediateFile chartFile(FDestFolder + entry);
-    if (!reader.Unpack(i)) reader.Fail(i);
+    TIntermediateFile chartFile(work.Path() + entry);
+    if (!charts.Unpack(i)) charts.Fail(i);
     const std::string installed = InstalledBitmapName(FDestFolder, StripFileExt(entry), Resolution);
     bool convert = true;
     if (!FReplaceAll && FileExists(installed)) {

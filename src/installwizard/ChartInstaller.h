@@ -44,6 +44,9 @@ class TChartInstaller {
   int SelectedCount() const;
 
   // All selected 120 dpi pairs, then all 240 dpi pairs; stops on Cancel.
+  // First it sweeps what a killed run left in the destination folder and
+  // prunes the update index, so that a run that dies halfway never leaves
+  // a fresh chart that the index says has its updates.
   TInstallResult RunInstallation();
   // Installs one resolution of a set; false only when the user cancelled.
   bool InstallChartSet(const TChartSets& Set, int Resolution, int32_t& Processed);

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "QvFileIO.h"
+#include "FtpLocalFile.h"
 
 namespace {
 
@@ -21,6 +21,12 @@ std::string Lower(std::string Text) {
 
 std::string WinsockFailure(int Error) {
   return "500 " + WSocketErrorDesc(Error) + " (Winsock error #" + std::to_string(Error) + ")";
+}
+
+// The command as a trace shows it: never a password.
+std::string TracedCommand(const std::string& Cmd) {
+  if (Lower(Cmd.substr(0, 5)) == "pass " || Lower(Cmd) == "pass") return "PASS ****";
+  return Cmd;
 }
 
 }  // namespace
@@ -52,7 +58,27 @@ TCustomFtpCli::TCustomFtpCli()
       canClose = false;
       HandleBgException(e);
     };
+    TraceSocketStates(*s, s == FControlSocket.get() ? "Control" : "Data");
   }
+}
+
+// The sockets' own state machines, traced through the client's display event.
+void TCustomFtpCli::TraceSocketStates(TWSocket& Socket, const char* Name) {
+  const std::string name = Name;
+  Socket.OnChangeState = [this, name](TCustomWSocket*, TSocketState Old, TSocketState New) {
+    if (OnDisplay)
+      Trace("! " + name + " socket " + SocketStateName(Old) + " -> " + SocketStateName(New));
+  };
+  Socket.OnSocksStateChange = [this, name](TCustomWSocket*, TSocksState Old, TSocksState New) {
+    if (OnDisplay)
+      Trace("! " + name + " SOCKS " + SocksStateName(Old) + " -> " + SocksStateName(New));
+  };
+  // The login goes to the proxy inside the socket layer: the trace tells
+  // that it went, never what the password is.
+  Socket.OnSocksAuthState = [this, &Socket](TCustomWSocket*, TSocksAuthState State) {
+    if (State == socksAuthStart && OnDisplay)
+      Trace("> SOCKS login " + Socket.SocksUsercode() + " PASS ****");
+  };
 }
 
 TCustomFtpCli::~TCustomFtpCli() {
@@ -66,9 +92,36 @@ void TCustomFtpCli::HandleBgException(const std::exception& E) {
   if (BgExceptionMayClose(OnBgException, this, E)) AbortSession();
 }
 
+const char* FtpStateName(TFtpState State) {
+  switch (State) {
+    case ftpsDisconnected:
+      return "ftpsDisconnected";
+    case ftpsReady:
+      return "ftpsReady";
+    case ftpsStepReady:
+      return "ftpsStepReady";
+    case ftpsResolving:
+      return "ftpsResolving";
+    case ftpsAwaitingGreeting:
+      return "ftpsAwaitingGreeting";
+    case ftpsGreetingReceived:
+      return "ftpsGreetingReceived";
+    case ftpsAwaitingReply:
+      return "ftpsAwaitingReply";
+    case ftpsPassiveOffered:
+      return "ftpsPassiveOffered";
+    case ftpsAborted:
+      return "ftpsAborted";
+  }
+  return "?";
+}
+
+// The one place where the client's state changes.
 void TCustomFtpCli::SetState(TFtpState NewState) {
   if (FState == NewState) return;
+  const TFtpState old = FState;
   FState = NewState;
+  if (OnDisplay) Trace(std::string("! FTP ") + FtpStateName(old) + " -> " + FtpStateName(NewState));
   if (OnStateChange) OnStateChange(this);
 }
 
@@ -153,7 +206,7 @@ bool TCustomFtpCli::Connected() const {
 
 void TCustomFtpCli::SendCommand(std::string Cmd) {
   if (OnCommand) OnCommand(this, Cmd);
-  Trace("> " + Cmd);
+  Trace("> " + TracedCommand(Cmd));
   if (FControlSocket->State() == wsConnected) FControlSocket->SendStr(Cmd + "\r\n");
 }
 
@@ -248,6 +301,8 @@ bool TCustomFtpCli::RunStep(TFtpStep Step) {
       return DoTypeSet();
     case TFtpStep::Port:
       return DoPort();
+    case TFtpStep::Rest:
+      return DoRest();
     case TFtpStep::Get:
       return DoTransfer(ftpGetAsync);
     case TFtpStep::Dir:
@@ -317,6 +372,10 @@ bool TCustomFtpCli::DirAsync() {
 }
 bool TCustomFtpCli::GetAsync() {
   return HighLevelAsync(ftpGetAsync, {TFtpStep::Port, TFtpStep::Get});
+}
+bool TCustomFtpCli::RestGetAsync() {
+  if (FResumeAt < 0) return UsageError("ResumeAt negative");
+  return HighLevelAsync(ftpRestGetAsync, {TFtpStep::Port, TFtpStep::Rest, TFtpStep::Get});
 }
 
 bool TCustomFtpCli::OpenAsync() {

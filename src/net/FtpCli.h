@@ -19,7 +19,7 @@
 #include "WSocket.h"
 
 class TStream;
-class TBufferedFileStream;
+class TFtpLocalFile;
 
 ZARNAVIS_DECLARE_EXCEPTION(FtpException, Exception);
 
@@ -94,8 +94,11 @@ enum TFtpState {
   ftpsAborted            // AbortSession is tearing everything down
 };
 
+// "ftpsReady" and so on, for traces.
+const char* FtpStateName(TFtpState State);
+
 // The steps of composite requests, in the fixed order in which they run.
-enum class TFtpStep { Open, User, Pass, Cwd, TypeSet, Port, Get, Dir, Quit };
+enum class TFtpStep { Open, User, Pass, Cwd, TypeSet, Port, Rest, Get, Dir, Quit };
 
 class TCustomFtpCli {
  public:
@@ -115,6 +118,12 @@ class TCustomFtpCli {
   bool PortAsync();
   bool DirAsync();
   bool GetAsync();
+  // A fetch that goes on from ResumeAt: PASV or PORT, "REST <ResumeAt>", RETR;
+  // the data is written to LocalFileName (an existing file, cut to ResumeAt
+  // bytes) or LocalStream from offset ResumeAt on. Any reply to REST but 350
+  // ends the request with that reply code, so the caller can fetch from 0.
+  // Ends as ftpRestGetAsync; ByteCount counts the bytes of this transfer.
+  bool RestGetAsync();
   bool QuitAsync();
   // Blocking forms: pump events until the request ended or Timeout passed.
   bool TypeSet();
@@ -165,6 +174,9 @@ class TCustomFtpCli {
   void SetSocksPassword(const std::string& V);
   bool Passive() const { return FPassive; }
   void SetPassive(bool V) { FPassive = FConnectionType == ftpDirect ? V : true; }
+  // The offset of RestGetAsync; a finished transfer sets it back to 0.
+  int64_t ResumeAt() const { return FResumeAt; }
+  void SetResumeAt(int64_t V) { FResumeAt = V; }
   int Timeout() const { return FTimeout; }
   void SetTimeout(int V) { FTimeout = V; }
   bool MultiThreaded() const { return FMultiThreaded; }
@@ -222,8 +234,13 @@ class TCustomFtpCli {
   bool DoTypeSet();
   bool DoQuit();
   bool DoPort();
+  bool DoRest();
   bool DoTransfer(TFtpRequest Rq);
+  bool OpenLocalTarget();
+  bool CanResume();
+  bool FailLocalTarget();
   void ApplySocks(TWSocket& Socket);
+  void TraceSocketStates(TWSocket& Socket, const char* Name);
 
   // Control socket events.
   void ControlDnsLookupDone(uint16_t Error);
@@ -240,6 +257,8 @@ class TCustomFtpCli {
   void DataSessionClosed(uint16_t Error);
   void WriteReceived(const char* Data, int Len);
   void CloseLocalFile();
+  void NoteWriteFailure(const std::exception& E);
+  void LocalFileFailed();
   void EndTransfer(int Error);
   void CheckTransferDone();
   std::string TransferStatistics() const;
@@ -270,6 +289,7 @@ class TCustomFtpCli {
   std::string FSocksPassword;
   bool FPassive = false;
   int FTimeout = 15;
+  int64_t FResumeAt = 0;
   bool FMultiThreaded = false;
 
   TFtpState FState = ftpsReady;
@@ -304,10 +324,12 @@ class TCustomFtpCli {
   int FDataCloseError = 0;
   bool FTransferAborted = false;
   bool FLocalWriteFailed = false;
+  std::string FLocalWriteError;  // a full disk's message, else empty
   int64_t FByteCount = 0;
   std::chrono::steady_clock::time_point FStartTick;
   std::chrono::steady_clock::time_point FStopTick;
-  std::unique_ptr<TBufferedFileStream> FLocalFile;
+  std::unique_ptr<TFtpLocalFile> FLocalFile;
+  std::vector<char> FDataBuffer;
   std::string FDisplayLine;
 };
 

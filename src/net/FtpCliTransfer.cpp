@@ -2,14 +2,23 @@
 // transfers, progress, and the end of a transfer once both the final reply
 // and the close of the data connection have arrived.
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
+#include "DiskFull.h"
 #include "FtpCli.h"
+#include "FtpLocalFile.h"
 #include "QvFileIO.h"
 
 namespace {
 
-constexpr int DataBufferSize = 4096;
+// A bulk transfer on a fast link is paced by the passes through the event
+// loop: each pass costs a poll, a notifier and a progress event. So a pass
+// reads what has arrived, in blocks of DataBufferSize, up to
+// MaxBytesPerNotice, after which the window gets its turn again.
+constexpr int DataBufferSize = 64 * 1024;
+constexpr int64_t MaxBytesPerNotice = 1024 * 1024;
 
 bool IsTransferStart(int Code) {
   return Code == 125 || (Code >= 150 && Code <= 159);
@@ -63,6 +72,7 @@ bool TCustomFtpCli::DoTransfer(TFtpRequest Rq) {
   FDataCommand = command;
   FTransferStarted = FReplyDone = FDataDone = false;
   FTransferAborted = FLocalWriteFailed = false;
+  FLocalWriteError.clear();
   FDataCloseError = 0;
   FByteCount = 0;
   FDisplayLine.clear();
@@ -70,19 +80,7 @@ bool TCustomFtpCli::DoTransfer(TFtpRequest Rq) {
   data.OnSessionAvailable = [this](TCustomWSocket*, uint16_t e) {
     Guarded([&] { DataSessionAvailable(e); });
   };
-  FLocalFile.reset();
-  if (!FDisplayFileFlag && !FLocalStream) {
-    try {
-      FLocalFile = std::make_unique<TBufferedFileStream>(FLocalFileName, 32768, fmCreate);
-    } catch (const std::exception&) {
-      FLastResponse = "Unable to open local file " + FLocalFileName;
-      FStatusCode = 550;
-      FErrorMessage = FLastResponse;
-      if (data.State() != wsClosed) data.Close();
-      DoneStep(550);
-      return true;
-    }
-  }
+  if (!OpenLocalTarget()) return FailLocalTarget();
   FTransferActive = true;
   if (FPassive) {
     uint32_t offeredIp = 0;
@@ -128,6 +126,59 @@ bool TCustomFtpCli::DoTransfer(TFtpRequest Rq) {
   SetState(ftpsAwaitingReply);
   SendCommand(FHostFileName.empty() ? FDataCommand : FDataCommand + " " + FHostFileName);
   return true;
+}
+
+// A fresh file, or for a resumed fetch the data received before: the file
+// or the caller's stream is cut to ResumeAt bytes and written on from there.
+bool TCustomFtpCli::OpenLocalTarget() {
+  FLocalFile.reset();
+  const int64_t resumeAt = FRequestType == ftpRestGetAsync ? FResumeAt : 0;
+  if (FLocalStream) {
+    if (resumeAt == 0) return true;
+    try {
+      if (FLocalStream->GetSize() < resumeAt) return false;
+      FLocalStream->SetSize(resumeAt);
+      FLocalStream->Seek(resumeAt, soFromBeginning);
+    } catch (const std::exception&) {
+      return false;
+    }
+    return true;
+  }
+  if (FDisplayFileFlag) return true;
+  FLocalFile = std::make_unique<TFtpLocalFile>();
+  if (resumeAt == 0 ? FLocalFile->Create(FLocalFileName)
+                    : FLocalFile->OpenAt(FLocalFileName, resumeAt))
+    return true;
+  FLocalFile.reset();
+  return false;
+}
+
+// The request ends before the transfer: the local file cannot be had.
+bool TCustomFtpCli::FailLocalTarget() {
+  FLastResponse = "Unable to open local file " + FLocalFileName;
+  FStatusCode = 550;
+  FErrorMessage = FLastResponse;
+  if (FDataSocket->State() != wsClosed) FDataSocket->Close();
+  DoneStep(550);
+  return true;
+}
+
+// The data received before must be there to go on from. It is looked at
+// before REST is sent: a server that took REST would apply it to the next
+// RETR, also to a fresh fetch from 0.
+bool TCustomFtpCli::CanResume() {
+  if (FLocalStream) return FLocalStream->GetSize() >= FResumeAt;
+  if (FDisplayFileFlag) return true;
+  struct stat st {};
+  return ::stat(FLocalFileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= FResumeAt;
+}
+
+bool TCustomFtpCli::DoRest() {
+  if (!CanResume()) {
+    StartSingle(ftpRestAsync);
+    return FailLocalTarget();
+  }
+  return ExecAsync(ftpRestAsync, "REST " + std::to_string(FResumeAt), {350});
 }
 
 void TCustomFtpCli::InstallDataHandlers() {
@@ -198,10 +249,11 @@ void TCustomFtpCli::EndTransfer(int Error) {
 }
 
 void TCustomFtpCli::DataDataAvailable() {
-  char buffer[DataBufferSize];
+  FDataBuffer.resize(DataBufferSize);
+  char* buffer = FDataBuffer.data();
   TWSocket& data = *FDataSocket;
   if (!FTransferActive) {
-    data.Receive(buffer, sizeof buffer);
+    data.Receive(buffer, DataBufferSize);
     return;
   }
   FDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(FTimeout);
@@ -214,13 +266,21 @@ void TCustomFtpCli::DataDataAvailable() {
     data.Close();
     return;
   }
-  const int n = data.Receive(buffer, sizeof buffer);
-  if (n > 0) {
-    FByteCount += n;
-    WriteReceived(buffer, n);
-  } else if (n < 0 && data.LastError() != WSAEWOULDBLOCK && data.State() == wsConnected) {
-    Trace("! Data: Receive error " + std::to_string(data.LastError()));
-    data.Shutdown(SD_BOTH);
+  const int handle = data.HSocket();
+  for (int64_t taken = 0; taken < MaxBytesPerNotice;) {
+    const int n = data.Receive(buffer, DataBufferSize);
+    if (n > 0) {
+      FByteCount += n;
+      taken += n;
+      WriteReceived(buffer, n);
+      if (FLocalWriteFailed || !FTransferActive || data.HSocket() != handle) return;
+      continue;
+    }
+    if (n < 0 && data.LastError() != WSAEWOULDBLOCK && data.State() == wsConnected) {
+      Trace("! Data: Receive error " + std::to_string(data.LastError()));
+      data.Shutdown(SD_BOTH);
+    }
+    return;  // nothing more now, or the close notice follows
   }
 }
 
@@ -228,7 +288,7 @@ void TCustomFtpCli::WriteReceived(const char* Data, int Len) {
   if (FLocalWriteFailed) return;
   try {
     if (FLocalFile) {
-      FLocalFile->WriteBuffer(Data, Len);
+      if (!FLocalFile->Write(Data, size_t(Len))) return LocalFileFailed();
     } else if (FLocalStream) {
       FLocalStream->WriteBuffer(Data, Len);
     } else if (FDisplayFileFlag) {
@@ -241,22 +301,36 @@ void TCustomFtpCli::WriteReceived(const char* Data, int Len) {
         if (OnDisplayFile) OnDisplayFile(this, line);
       }
     }
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     Trace("! Error writing local file");
-    FLocalWriteFailed = true;
+    NoteWriteFailure(e);
     FDataSocket->Shutdown(SD_BOTH);
   }
 }
 
+// A full disk is told as such, with the file's name.
+void TCustomFtpCli::NoteWriteFailure(const std::exception& E) {
+  FLocalWriteFailed = true;
+  const auto* stream = dynamic_cast<TBufferedFileStream*>(FLocalStream);
+  if (stream && E.what() == DiskFullMessage(stream->FileName())) FLocalWriteError = E.what();
+}
+
+void TCustomFtpCli::LocalFileFailed() {
+  Trace("! Error writing local file");
+  FLocalWriteFailed = true;
+  if (IsDiskFullError(FLocalFile->Error()))
+    FLocalWriteError = DiskFullMessage(FLocalFile->FileName());
+  FDataSocket->Shutdown(SD_BOTH);
+}
+
 void TCustomFtpCli::CloseLocalFile() {
   if (!FLocalFile) return;
-  try {
-    FLocalFile->Close();
-  } catch (const std::exception&) {
-    if (FTransferActive) {
-      Trace("! Error writing local file");
-      FLocalWriteFailed = true;
-    }
+  // A write the file system took on trust may still fail here.
+  if (!FLocalFile->Close() && FTransferActive && !FLocalWriteFailed) {
+    Trace("! Error writing local file");
+    FLocalWriteFailed = true;
+    if (IsDiskFullError(FLocalFile->Error()))
+      FLocalWriteError = DiskFullMessage(FLocalFile->FileName());
   }
   FLocalFile.reset();
 }
@@ -293,6 +367,7 @@ void TCustomFtpCli::CheckTransferDone() {
   if (!FReplyDone || !FDataDone || !FTransferActive) return;
   FTransferActive = false;
   Trace(TransferStatistics());
+  FResumeAt = 0;
   int result = FDataCloseError;
   if (result != 0) {
     FErrorMessage = "426 Data connection closed. " + WSocketErrorDesc(result) +
@@ -302,7 +377,8 @@ void TCustomFtpCli::CheckTransferDone() {
     FErrorMessage = "426 Operation aborted.";
   } else if (FLocalWriteFailed) {
     result = 426;
-    FErrorMessage = "426 Error writing local file.";
+    FErrorMessage = "426 " + (FLocalWriteError.empty() ? std::string("Error writing local file.")
+                                                       : FLocalWriteError);
   }
   FRequestResult = result;
   DoneStep(result);

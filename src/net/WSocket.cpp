@@ -52,15 +52,18 @@ TCustomWSocket::~TCustomWSocket() {
 }
 
 void TCustomWSocket::AssignDefaultValue() {
-  FProto = "tcp";
-  FLocalPort = "0";
-  FLocalAddr = "0.0.0.0";
+  // Copied from constants: GCC 12 warns wrongly (-Wrestrict) about the
+  // assignment of literals here when it inlines them.
+  static const std::string tcp = "tcp", anyPort = "0", anyAddress = "0.0.0.0";
+  FProto = tcp;
+  FLocalPort = anyPort;
+  FLocalAddr = anyAddress;
   FLingerOnOff = wsLingerOn;
   FLingerTimeout = 0;
   FHSocket = -1;
-  FState = wsClosed;
   FAllSent = true;
   FConnectPending = false;
+  ChangeState(wsClosed);
 }
 
 void TCustomWSocket::SetAddr(const std::string& Value) {
@@ -114,6 +117,29 @@ void TCustomWSocket::SocketError(const std::string& FuncName, int Error) {
   RaiseException(WSocketErrorText(Error, FuncName));
 }
 
+const char* SocketStateName(TSocketState State) {
+  switch (State) {
+    case wsInvalidState:
+      return "wsInvalidState";
+    case wsOpened:
+      return "wsOpened";
+    case wsBound:
+      return "wsBound";
+    case wsConnecting:
+      return "wsConnecting";
+    case wsConnected:
+      return "wsConnected";
+    case wsAccepting:
+      return "wsAccepting";
+    case wsListening:
+      return "wsListening";
+    case wsClosed:
+      return "wsClosed";
+  }
+  return "?";
+}
+
+// The one place where the socket's state changes.
 void TCustomWSocket::ChangeState(TSocketState NewState) {
   const TSocketState old = FState;
   FState = NewState;
@@ -349,7 +375,8 @@ void TCustomWSocket::CompleteConnect(int Handle, uint16_t Error) {
   if (Handle != FHSocket || !FConnectPending) return;
   FConnectPending = false;
   UpdateWriteNotifier();
-  if (FState != wsConnected) ChangeState(wsConnected);
+  // A connect that failed never was connected: it goes from connecting to closed.
+  if (Error == 0 && FState != wsConnected) ChangeState(wsConnected);
   TriggerSessionConnected(Error);
   if (Error != 0 && Handle == FHSocket) InternalClose(false, Error);
 }

@@ -34,6 +34,9 @@ enum TSocketState {
 constexpr unsigned wsoNoReceiveLoop = 1;  // one OnDataAvailable per readiness notice
 constexpr unsigned wsoTcpNoDelay = 2;
 
+// "wsConnected" and so on, for traces.
+const char* SocketStateName(TSocketState State);
+
 enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
 enum TSocksAuthentication { socksNoAuthentication, socksAuthenticateUsercode };
 enum TSocksAuthState { socksAuthStart, socksAuthSuccess, socksAuthFailure, socksAuthNotRequired };
@@ -207,7 +210,9 @@ class TCustomWSocket {
   uint64_t FDnsId = 0;
 };
 
+// socksData: transparent, the negotiation is over (or none is needed).
 enum TSocksState { socksData, socksNegociateMethods, socksAuthenticate, socksConnect };
+const char* SocksStateName(TSocksState State);
 
 class TCustomSocksWSocket : public TCustomWSocket {
  public:
@@ -237,6 +242,7 @@ class TCustomSocksWSocket : public TCustomWSocket {
   TErrorEvent OnSocksConnected;
   std::function<void(TCustomWSocket* Sender, int Error, const std::string& Msg)> OnSocksError;
   std::function<void(TCustomWSocket* Sender, TSocksAuthState AuthState)> OnSocksAuthState;
+  std::function<void(TCustomWSocket* Sender, TSocksState Old, TSocksState New)> OnSocksStateChange;
 
  protected:
   void TriggerSessionConnected(uint16_t Error) override;
@@ -245,6 +251,7 @@ class TCustomSocksWSocket : public TCustomWSocket {
   void AssignDefaultValue() override;
 
  private:
+  void SetSocksState(TSocksState NewState);
   void SendBytes(const std::vector<uint8_t>& Bytes);
   void SocksDoConnect();
   void SocksDoAuthenticate();

@@ -23,9 +23,30 @@ constexpr size_t SocksAreaLimit = 1024;
 
 TCustomSocksWSocket::TCustomSocksWSocket() = default;
 
+const char* SocksStateName(TSocksState State) {
+  switch (State) {
+    case socksData:
+      return "socksData";
+    case socksNegociateMethods:
+      return "socksNegociateMethods";
+    case socksAuthenticate:
+      return "socksAuthenticate";
+    case socksConnect:
+      return "socksConnect";
+  }
+  return "?";
+}
+
+// The one place where the negotiation's state changes.
+void TCustomSocksWSocket::SetSocksState(TSocksState NewState) {
+  const TSocksState old = FSocksState;
+  FSocksState = NewState;
+  if (old != NewState && OnSocksStateChange) OnSocksStateChange(this, old, NewState);
+}
+
 void TCustomSocksWSocket::AssignDefaultValue() {
   TCustomWSocket::AssignDefaultValue();
-  FSocksState = socksData;
+  SetSocksState(socksData);
   FSocksRcv.clear();
 }
 
@@ -75,7 +96,7 @@ void TCustomSocksWSocket::Connect() {
   } catch (const ESocketException& e) {
     return RaiseException("connect: " + e.Message());
   }
-  FSocksState = socksNegociateMethods;
+  SetSocksState(socksNegociateMethods);
   FSocksRcv.clear();
   FSocksPending.clear();
   FBoundAddr.clear();
@@ -91,16 +112,16 @@ void TCustomSocksWSocket::TriggerSessionConnected(uint16_t Error) {
   if (FSocksState == socksData) return TCustomWSocket::TriggerSessionConnected(Error);
   if (OnSocksConnected) OnSocksConnected(this, Error);
   if (Error != 0) {
-    FSocksState = socksData;
+    SetSocksState(socksData);
     return TCustomWSocket::TriggerSessionConnected(Error);
   }
   if (FSocksLevel[0] == '4') return SocksDoConnect();
-  FSocksState = socksNegociateMethods;
+  SetSocksState(socksNegociateMethods);
   SendBytes(SocksGreeting(FSocksAuthentication == socksAuthenticateUsercode));
 }
 
 void TCustomSocksWSocket::SocksDoConnect() {
-  FSocksState = socksConnect;
+  SetSocksState(socksConnect);
   FSocksRcv.clear();
   if (FSocksLevel == "4A") return SendBytes(SocksRequest4A(FTargetPort, FSocksUsercode, FAddr));
   if (FSocksLevel == "4") {
@@ -116,7 +137,7 @@ void TCustomSocksWSocket::SocksDoConnect() {
 }
 
 void TCustomSocksWSocket::SocksDoAuthenticate() {
-  FSocksState = socksAuthenticate;
+  SetSocksState(socksAuthenticate);
   FSocksRcv.clear();
   if (OnSocksAuthState) OnSocksAuthState(this, socksAuthStart);
   SendBytes(SocksAuthRequest(FSocksUsercode, FSocksPassword));
@@ -124,7 +145,7 @@ void TCustomSocksWSocket::SocksDoAuthenticate() {
 
 void TCustomSocksWSocket::SocksError(int Error, const std::string& Msg) {
   if (OnSocksError) OnSocksError(this, Error, Msg);
-  FSocksState = socksData;
+  SetSocksState(socksData);
   const int handle = HSocket();
   TCustomWSocket::TriggerSessionConnected(static_cast<uint16_t>(Error));
   if (handle == HSocket()) InternalClose(false, static_cast<uint16_t>(Error));
@@ -186,7 +207,7 @@ void TCustomSocksWSocket::SocksProcessReply() {
 void TCustomSocksWSocket::SocksDone(size_t ReplyLength) {
   FSocksPending = FSocksRcv.substr(ReplyLength);
   FSocksRcv.clear();
-  FSocksState = socksData;
+  SetSocksState(socksData);
   const int handle = HSocket();
   TCustomWSocket::TriggerSessionConnected(0);
   // Application bytes that travelled with the reply are read first.
@@ -199,7 +220,7 @@ void TCustomSocksWSocket::TriggerSessionClosed(uint16_t Error) {
     // gets its connect outcome, so nothing waits for a session that never came.
     if (FSocksState == socksAuthenticate && OnSocksAuthState)
       OnSocksAuthState(this, socksAuthFailure);
-    FSocksState = socksData;
+    SetSocksState(socksData);
     TCustomWSocket::TriggerSessionConnected(Error != 0 ? Error : WSAECONNRESET);
   }
   TCustomWSocket::TriggerSessionClosed(Error);

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "DiskFull.h"
 #include "UniqueFd.h"
+#include "WriteAll.h"
 
 namespace {
 
@@ -27,23 +29,13 @@ bool MakeFolders(const std::string& Folder) {
   return ::mkdir(Folder.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-bool WriteAll(int Fd, const std::string& Text) {
-  size_t done = 0;
-  while (done < Text.size()) {
-    ssize_t n = ::write(Fd, Text.data() + done, Text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 THiveFile::THiveFile(std::string FileName, std::string Root)
     : FFileName(std::move(FileName)), FRoot(Root), FCache(std::move(Root)) {}
 
 void THiveFile::FailIO(const std::string& What, int Error) const {
+  if (IsDiskFullError(Error)) throw EHiveDiskFullError(DiskFullMessage(FFileName));
   throw EHiveIOError("Settings file \"" + FFileName + "\": " + What + ": " + std::strerror(Error));
 }
 
@@ -92,6 +84,9 @@ void THiveFile::Update(const std::function<void(THive&)>& Change) {
   if (lock.Get() < 0) FailIO("cannot be locked", errno);
   while (::flock(lock.Get(), LOCK_EX) != 0)
     if (errno != EINTR) FailIO("cannot be locked", errno);
+  // Only a save holds the lock while its temporary file exists: one found
+  // now was left by a save that was killed before its rename.
+  ::unlink(TemporaryName().c_str());
   Refresh();
   THive changed = FCache;
   Change(changed);
@@ -105,17 +100,17 @@ void THiveFile::Update(const std::function<void(THive&)>& Change) {
 
 void THiveFile::Save(const THive& Hive) {
   std::string text = FormatHive(Hive);
-  std::string temp = FFileName + ".new";
+  const std::string temp = TemporaryName();
   TUniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (fd.Get() < 0) FailIO("cannot be written", errno);
-  if (::fchmod(fd.Get(), 0600) != 0 || !WriteAll(fd.Get(), text) || ::fsync(fd.Get()) != 0 ||
-      ::close(fd.Release()) != 0) {
-    int error = errno;
+  int error = ::fchmod(fd.Get(), 0600) != 0 ? errno : WriteAll(fd.Get(), text.data(), text.size());
+  if (error == 0 && (::fsync(fd.Get()) != 0 || ::close(fd.Release()) != 0)) error = errno;
+  if (error != 0) {
     ::unlink(temp.c_str());
     FailIO("cannot be written", error);
   }
   if (::rename(temp.c_str(), FFileName.c_str()) != 0) {
-    int error = errno;
+    error = errno;
     ::unlink(temp.c_str());
     FailIO("cannot be replaced", error);
   }

@@ -4,7 +4,8 @@
 // meanwhile), applies the change and saves atomically: a temporary file in
 // the same folder, written and flushed to disk, is renamed over the hive, so
 // the hive is always either the old or the new text. The file has mode 0600.
-// A hive that cannot be parsed is never overwritten.
+// A hive that cannot be parsed is never overwritten. A temporary file that
+// a killed save left behind is removed by the next change, under the lock.
 
 #include <sys/types.h>
 
@@ -15,6 +16,8 @@
 
 // The hive file or its folder cannot be read, created or written.
 ZARNAVIS_DECLARE_EXCEPTION(EHiveIOError, Exception);
+// ... because the disk is full; the message says so and names the hive.
+ZARNAVIS_DECLARE_EXCEPTION(EHiveDiskFullError, EHiveIOError);
 
 class THiveFile {
  public:
@@ -27,7 +30,8 @@ class THiveFile {
   // Raises EHiveError (cannot be parsed) or EHiveIOError (cannot be read).
   const THive& Read();
   // Raises EHiveError when the file cannot be parsed (the file stays as it
-  // was), EHiveIOError when it cannot be written; Change is not applied then.
+  // was), EHiveIOError when it cannot be written (EHiveDiskFullError for a
+  // full disk); Change is not applied then.
   void Update(const std::function<void(THive&)>& Change);
 
  private:
@@ -42,6 +46,7 @@ class THiveFile {
   // Reads and parses the file into FCache unless FStamp shows it unchanged.
   void Refresh();
   void Save(const THive& Hive);
+  std::string TemporaryName() const { return FFileName + ".new"; }
   [[noreturn]] void FailIO(const std::string& What, int Error) const;
 
   std::string FFileName;

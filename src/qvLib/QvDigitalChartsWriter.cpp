@@ -12,15 +12,19 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
+#include "DiskFull.h"
 #include "FileTimes.h"
 #include "QvBmpRowReader.h"
 #include "QvDigitalCharts.h"
+#include "TemporaryFiles.h"
 
 namespace {
 
@@ -55,25 +59,25 @@ void BuildHeader(uint8_t* H, int32_t Width, int32_t Height, uint32_t FileSize) {
 }
 
 // A hidden file beside Target that the finished bitmap is renamed from.
-std::string CreateTemporaryBeside(const std::string& Target) {
-  const std::filesystem::path target(Target);
-  std::string name = ".";
-  name += target.filename().string();
-  name += ".XXXXXX";
-  std::string pattern = (target.parent_path() / name).string();
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) throw EStreamError("Cannot create file " + Target);
+std::string CreateTemporaryFor(const std::string& Target) {
+  std::string name;
+  const int fd = CreateTemporaryBeside(Target, name, 0600);
+  if (fd < 0) {
+    const int error = errno;
+    throw EStreamError(WriteErrorMessage(error, Target, "Cannot create file " + Target));
+  }
   ::fchmod(fd, 0644);
   ::close(fd);
-  return pattern;
+  return name;
 }
 
-void SyncFile(const std::string& FileName) {
+void SyncFile(const std::string& FileName, const std::string& Target) {
   const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
   const int rc = ::fsync(fd);
+  const int error = errno;
   ::close(fd);
-  if (rc != 0) throw EStreamError("Write failed in " + FileName);
+  if (rc != 0) throw EStreamError(WriteErrorMessage(error, Target, "Write failed in " + Target));
 }
 
 // Supplies the 8-bit palette indexes of one row. It is asked for every row
@@ -114,18 +118,31 @@ void WriteRLE8Stream(TBufferedFileStream& File, int32_t Width, int32_t Height,
   File.WriteBuffer(header, HeaderBytes);
 }
 
-// Writes to a temporary file beside FileName, makes it durable and renames
-// it: FileName is either the old file or the complete new one.
+// Writes to a temporary file beside FileName, makes it durable, gives it
+// its date (when one is given) and renames it: FileName is either the old
+// file or the complete new one, dated. A full disk is reported with the
+// name of the bitmap, not of its hidden temporary file.
 void WriteRLE8File(const std::string& FileName, int32_t Width, int32_t Height,
-                   const std::vector<TRGB>& Palette, const TIndexRows& Rows) {
-  const std::string temporary = CreateTemporaryBeside(FileName);
+                   const std::vector<TRGB>& Palette, const TIndexRows& Rows,
+                   std::optional<int32_t> Date = std::nullopt) {
+  const std::string temporary = CreateTemporaryFor(FileName);
   try {
     TBufferedFileStream file(temporary, 65536, fmCreate);
-    WriteRLE8Stream(file, Width, Height, Palette, Rows);
-    file.Close();
-    SyncFile(temporary);
-    if (std::rename(temporary.c_str(), FileName.c_str()) != 0)
-      throw EStreamError("Cannot create file " + FileName);
+    try {
+      WriteRLE8Stream(file, Width, Height, Palette, Rows);
+      file.Close();
+    } catch (const EStreamError& e) {
+      if (e.Message() == DiskFullMessage(file.FileName()))
+        throw EStreamError(DiskFullMessage(FileName));
+      throw;
+    }
+    SyncFile(temporary, FileName);
+    if (Date && !FileSetDate(temporary, *Date))
+      throw EStreamError("Cannot set the date of " + FileName);
+    if (std::rename(temporary.c_str(), FileName.c_str()) != 0) {
+      const int error = errno;
+      throw EStreamError(WriteErrorMessage(error, FileName, "Cannot create file " + FileName));
+    }
   } catch (...) {
     std::remove(temporary.c_str());
     throw;
@@ -312,16 +329,27 @@ size_t EncodeRLE8RowTo(const uint8_t* Row, size_t Count, uint8_t* Out) {
   return size_t(o - Out);
 }
 
-void WriteBitmapFile(const std::string& FileName, const TBitmap& Bitmap) {
+namespace {
+
+void WriteWholeBitmap(const std::string& FileName, const TBitmap& Bitmap,
+                      std::optional<int32_t> Date) {
   const int bits = Bitmap.BitsPerPixel();
   if (bits != 1 && bits != 4 && bits != 8) throw EGraphicsError("Conversion not supported.");
   std::vector<uint8_t> indexes(bits == 8 ? 0 : size_t(Bitmap.Width()));
-  WriteRLE8File(FileName, Bitmap.Width(), Bitmap.Height(), Bitmap.Palette(),
-                [&](int32_t Row) -> const uint8_t* {
-                  if (bits == 8) return Bitmap.ScanLine(Row);
-                  Bitmap.ExpandRow(Row, indexes.data());
-                  return indexes.data();
-                });
+  WriteRLE8File(
+      FileName, Bitmap.Width(), Bitmap.Height(), Bitmap.Palette(),
+      [&](int32_t Row) -> const uint8_t* {
+        if (bits == 8) return Bitmap.ScanLine(Row);
+        Bitmap.ExpandRow(Row, indexes.data());
+        return indexes.data();
+      },
+      Date);
+}
+
+}  // namespace
+
+void WriteBitmapFile(const std::string& FileName, const TBitmap& Bitmap) {
+  WriteWholeBitmap(FileName, Bitmap, std::nullopt);
 }
 
 void ConvertChartBitmap(const std::string& OutputFile, const std::string& ChartFile, bool Stamp) {
@@ -339,12 +367,12 @@ void ConvertChartBitmap(const std::string& OutputFile, const std::string& ChartF
     TBitmap bitmap;
     bitmap.LoadFromMemory(image.data(), image.size());
     if (Stamp) DrawStampText(bitmap, StampNotice);
-    WriteBitmapFile(OutputFile, bitmap);
+    WriteWholeBitmap(OutputFile, bitmap, date);
   } else {
     TStampedRows rows(reader, Stamp ? StampNotice : "");
-    WriteRLE8File(OutputFile, reader.Width(), reader.Height(), reader.Palette(), std::ref(rows));
+    WriteRLE8File(OutputFile, reader.Width(), reader.Height(), reader.Palette(), std::ref(rows),
+                  date);
   }
-  if (!FileSetDate(OutputFile, date)) throw EStreamError("Cannot set the date of " + OutputFile);
 }
 
 bool WriteUpdatedChartBitmap(const std::string& OutputFile, const std::vector<uint8_t>& Image,

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "CodePage.h"
+#include "DiskFull.h"
 
 namespace {
 
@@ -42,7 +43,10 @@ TBufferedFileStream::TBufferedFileStream(const std::string& FileName, int32_t Bu
                                          uint32_t Mode) {
   if (Mode == fmCreate) {
     FHandle = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (FHandle < 0) throw EStreamError("Cannot create file " + FileName);
+    if (FHandle < 0) {
+      const int error = errno;
+      throw EStreamError(WriteErrorMessage(error, FileName, "Cannot create file " + FileName));
+    }
   } else {
     FHandle = ::open(FileName.c_str(), OpenFlags(Mode) | O_CLOEXEC);
     if (FHandle < 0) throw EStreamError("Cannot open file " + FileName);
@@ -99,11 +103,17 @@ void TBufferedFileStream::WriteBufferToFile() {
   while (done < want) {
     const ssize_t n = ::write(FHandle, FBuffer.get() + done, want - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw EStreamError("Write failed in " + FFileName);
+    if (n <= 0) {
+      const int error = n < 0 ? errno : 0;
+      throw EStreamError(WriteErrorMessage(error, FFileName, "Write failed in " + FFileName));
+    }
     done += static_cast<size_t>(n);
   }
-  if (FFlushAfterWrite && ::fsync(FHandle) != 0)
-    throw EStreamError("Flush after writing failed in " + FFileName);
+  if (FFlushAfterWrite && ::fsync(FHandle) != 0) {
+    const int error = errno;
+    throw EStreamError(
+        WriteErrorMessage(error, FFileName, "Flush after writing failed in " + FFileName));
+  }
 }
 
 void TBufferedFileStream::FlushFile() {
@@ -217,8 +227,11 @@ void TBufferedFileStream::SetSize(int64_t NewSize) {
   if (StreamPosition() > FFileSize) Seek(0, soFromEnd);
   if (::lseek(FHandle, NewSize, SEEK_SET) < 0)
     throw EStreamError("TBufferedFileStream.SetSize: Seek failed in " + FFileName);
-  if (::ftruncate(FHandle, NewSize) != 0)
-    throw EStreamError("TBufferedFileStream.SetSize: Set end of file failed in " + FFileName);
+  if (::ftruncate(FHandle, NewSize) != 0) {
+    const int error = errno;
+    throw EStreamError(WriteErrorMessage(
+        error, FFileName, "TBufferedFileStream.SetSize: Set end of file failed in " + FFileName));
+  }
 }
 
 void TBufferedFileStream::Flush() {

@@ -116,6 +116,8 @@ void WriteValues(TRegRoot Root, const std::string& Key, const std::vector<TRegVa
     });
   } catch (const EHiveError& e) {
     Raise(SRegOpenKeyError, FullName(Root, Key), e.Message());
+  } catch (const EHiveDiskFullError& e) {
+    Raise(SRegOpenKeyError, FullName(Root, Key), e.Message());
   } catch (const EHiveIOError&) {
     Raise(SRegOpenKeyError, FullName(Root, Key));
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "DiskFull.h"
 #include "FileAttributes.h"
 #include "FileTimes.h"
 #include "UnZipper.h"
@@ -181,7 +182,8 @@ bool TUnZipper::ExtractOne(TZipDiskSet& Disks, int Index) {
   const uint32_t crc = DecodeEntryTo(
       Disks, Index,
       [&](const uint8_t* Data, size_t Count) {
-        if (!file.Write(Data, Count)) ZipFail(ZipText::CantWrite);
+        if (!file.Write(Data, Count))
+          throw EZipError(WriteErrorMessage(file.Error(), target, ZipText::CantWrite));
       },
       [&](uint64_t Count) {
         done += Count;
@@ -195,8 +197,9 @@ bool TUnZipper::ExtractOne(TZipDiskSet& Disks, int Index) {
     if (OnBadCRC) OnBadCRC(target, crc, h.Crc32);
     return false;
   }
-  if (!file.Commit()) ZipFail(ZipText::CantWrite);
-  FileSetDate(target, static_cast<int32_t>(h.DateTime()));
+  // Dated before the rename, so the file under its name is complete with its date.
+  FileSetDate(file.Name(), static_cast<int32_t>(h.DateTime()));
+  if (!file.Commit()) throw EZipError(WriteErrorMessage(file.Error(), target, ZipText::CantWrite));
   if (RetainAttributes && h.IsReadOnly()) FileSetReadOnly(target, true);
   if (OnEndUnZip) OnEndUnZip(Index, target);
   return true;

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <string>
+
+#include "TemporaryFiles.h"
+#include "WriteAll.h"
 
 bool PathExists(const std::string& Name) {
   struct stat st {};
@@ -33,20 +35,10 @@ std::string LastNameOf(const std::string& Path) {
   return slash == std::string::npos ? Path : Path.substr(slash + 1);
 }
 
+// Created with mode 0666 so that the umask gives the file its usual rights.
 TZipTempFile::TZipTempFile(const std::string& Target) : FTarget(Target) {
-  std::string folder = FolderOf(Target);
-  if (folder.empty()) folder = ".";
-  const std::string stem = folder + "/.zrn-" + LastNameOf(Target).substr(0, 40) + "-";
-  // Created with mode 0666 so that the umask gives the file its usual rights.
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100 && FHandle < 0; ++attempt) {
-    const std::string name = stem + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    FHandle = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (FHandle >= 0)
-      FName = name;
-    else if (errno != EEXIST)
-      break;
-  }
+  FHandle = CreateTemporaryBeside(Target, FName, 0666);
+  if (FHandle < 0) FError = errno;
 }
 
 TZipTempFile::~TZipTempFile() {
@@ -54,21 +46,18 @@ TZipTempFile::~TZipTempFile() {
 }
 
 bool TZipTempFile::Write(const uint8_t* Data, size_t Count) {
-  while (Count > 0) {
-    const ssize_t n = ::write(FHandle, Data, Count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    Data += n;
-    Count -= static_cast<size_t>(n);
-  }
-  return true;
+  const int error = WriteAll(FHandle, Data, Count);
+  if (error != 0) FError = error;
+  return error == 0;
 }
 
 bool TZipTempFile::Commit() {
   if (FHandle < 0) return false;
   const bool closed = ::close(FHandle) == 0;
+  if (!closed) FError = errno;
   FHandle = -1;
   if (!closed || ::rename(FName.c_str(), FTarget.c_str()) != 0) {
+    if (closed) FError = errno;
     ::unlink(FName.c_str());
     FName.clear();
     return false;

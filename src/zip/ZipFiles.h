@@ -13,8 +13,9 @@ bool MakeFolders(const std::string& Dir);
 std::string FolderOf(const std::string& Path);
 std::string LastNameOf(const std::string& Path);
 
-// A new file beside Target that replaces Target on Commit and vanishes
-// otherwise, so a failed write never costs the old file.
+// A new file beside Target (of the program's temporary names, see
+// TemporaryFiles.h) that replaces Target on Commit and vanishes otherwise,
+// so a failed write never costs the old file.
 class TZipTempFile {
  public:
   explicit TZipTempFile(const std::string& Target);
@@ -25,14 +26,18 @@ class TZipTempFile {
   bool IsOpen() const { return FHandle >= 0; }
   // False when the bytes could not all be written.
   bool Write(const uint8_t* Data, size_t Count);
-  // Closes, sets the usual permissions and renames over the target.
+  // Closes and renames over the target.
   bool Commit();
   void Discard();
   const std::string& Name() const { return FName; }
+  const std::string& Target() const { return FTarget; }
   int Handle() const { return FHandle; }
+  // The errno of the last failure (creating, writing, closing, renaming).
+  int Error() const { return FError; }
 
  private:
   std::string FTarget;
   std::string FName;
   int FHandle = -1;
+  int FError = 0;
 };

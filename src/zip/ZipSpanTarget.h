@@ -40,6 +40,8 @@ class TZipSpanTarget : public TZipWriteTarget {
   void StartDisk();
   void NextDisk();
   void CloseDisk();
+  // Closes and removes the file of the disk being written.
+  void AbandonDisk();
   // The disk in the drive is one this set already wrote (it was not changed).
   bool IsWrittenDisk();
 

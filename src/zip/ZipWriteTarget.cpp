@@ -2,15 +2,21 @@
 
 #include <cstring>
 
+#include "DiskFull.h"
 #include "ZipErrors.h"
 
 TZipFileTarget::TZipFileTarget(const std::string& ZipName) : FFile(ZipName) {
-  if (!FFile.IsOpen()) throw EZipError("Cannot create file " + ZipName);
+  if (!FFile.IsOpen())
+    throw EZipError(WriteErrorMessage(FFile.Error(), ZipName, "Cannot create file " + ZipName));
   FBuffer.reserve(1 << 20);
 }
 
+void TZipFileTarget::Fail() const {
+  throw EZipError(WriteErrorMessage(FFile.Error(), FFile.Target(), ZipText::NoRoom));
+}
+
 void TZipFileTarget::FlushBuffer() {
-  if (!FFile.Write(FBuffer.data(), FBuffer.size())) ZipFail(ZipText::NoRoom);
+  if (!FFile.Write(FBuffer.data(), FBuffer.size())) Fail();
   FBuffer.clear();
 }
 
@@ -19,7 +25,7 @@ void TZipFileTarget::Write(const uint8_t* Data, size_t Count) {
   if (FBuffer.size() + Count > FBuffer.capacity()) {
     FlushBuffer();
     if (Count >= FBuffer.capacity()) {
-      if (!FFile.Write(Data, Count)) ZipFail(ZipText::NoRoom);
+      if (!FFile.Write(Data, Count)) Fail();
       return;
     }
   }
@@ -28,5 +34,5 @@ void TZipFileTarget::Write(const uint8_t* Data, size_t Count) {
 
 void TZipFileTarget::Finish() {
   FlushBuffer();
-  if (!FFile.Commit()) ZipFail(ZipText::NoRoom);
+  if (!FFile.Commit()) Fail();
 }

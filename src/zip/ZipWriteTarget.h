@@ -35,6 +35,8 @@ class TZipFileTarget : public TZipWriteTarget {
 
  private:
   void FlushBuffer();
+  // A failed write: a full disk says so and names the archive.
+  [[noreturn]] void Fail() const;
 
   TZipTempFile FFile;
   std::vector<uint8_t> FBuffer;

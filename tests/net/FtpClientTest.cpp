@@ -35,8 +35,7 @@ class FtpClientTest : public ::testing::Test {
 TEST_F(FtpClientTest, SessionTranscriptAndEvents) {
   auto& c = FSession.Client;
   ASSERT_EQ(FSession.Run([&] { c.ConnectAsync(); }), 0);
-  EXPECT_EQ(FSession.Commands(),
-            (std::vector<std::string>{"USER anonymous", "PASS guest@example.org"}));
+  EXPECT_EQ(FSession.Commands(), (std::vector<std::string>{"USER anonymous", "PASS ****"}));
   EXPECT_EQ(FSession.Done, (std::vector<TFtpRequest>{ftpConnectAsync}));
   EXPECT_TRUE(c.Connected());
   c.SetHostDirName("/pub");
@@ -52,9 +51,8 @@ TEST_F(FtpClientTest, SessionTranscriptAndEvents) {
   EXPECT_NE(text.find("page.bin"), std::string::npos);
   ASSERT_EQ(FSession.Run([&] { c.QuitAsync(); }), 0);
   EXPECT_FALSE(c.Connected());
-  EXPECT_EQ(FSession.Commands(),
-            (std::vector<std::string>{"USER anonymous", "PASS guest@example.org", "TYPE I",
-                                      "CWD /pub", "PASV", "LIST", "QUIT"}));
+  EXPECT_EQ(FSession.Commands(), (std::vector<std::string>{"USER anonymous", "PASS ****", "TYPE I",
+                                                           "CWD /pub", "PASV", "LIST", "QUIT"}));
   EXPECT_EQ(FSession.Done, (std::vector<TFtpRequest>{ftpConnectAsync, ftpTypeSetAsync, ftpCwdAsync,
                                                      ftpDirAsync, ftpQuitAsync}));
   EXPECT_EQ(c.State(), ftpsReady);

@@ -40,8 +40,7 @@ TEST_F(FtpScriptedTest, MultiLineGreetingAndLogin) {
   ASSERT_EQ(Connect(), 0);
   EXPECT_EQ(FSession.Client.LastResponse(), "230 Logged in.");
   EXPECT_EQ(FSession.Client.StatusCode(), 230);
-  EXPECT_EQ(FSession.Commands(),
-            (std::vector<std::string>{"USER anonymous", "PASS guest@example.org"}));
+  EXPECT_EQ(FSession.Commands(), (std::vector<std::string>{"USER anonymous", "PASS ****"}));
 }
 
 TEST_F(FtpScriptedTest, UserRepliesDecideAboutPass) {
@@ -52,19 +51,14 @@ TEST_F(FtpScriptedTest, UserRepliesDecideAboutPass) {
   };
   const Case cases[] = {
       {"230 No password needed.", 0, {"USER anonymous"}},
-      {"331 Send password.", 0, {"USER anonymous", "PASS guest@example.org"}},
+      {"331 Send password.", 0, {"USER anonymous", "PASS ****"}},
       {"530 Not allowed.", 530, {"USER anonymous"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.UserReply);
-    TempDir dir;
-    WriteFileText(dir / "s.json",
-                  std::string(R"({"replies": {"USER": [")") + c.UserReply + "\"]}}");
-    TPeerProcess server;
-    ASSERT_TRUE(server.Start(
-        {"/usr/bin/python3", TestSourceDir() + "/scripted_peer.py", "ftp", dir / "s.json"}));
-    TFtpTestSession s;
-    s.Setup("127.0.0.1", server.PortText());
+    TScriptedFtp peer;
+    ASSERT_TRUE(peer.Start(std::string(R"({"replies": {"USER": [")") + c.UserReply + "\"]}}"));
+    TFtpTestSession& s = peer.Session;
     EXPECT_EQ(s.Run([&] { s.Client.ConnectAsync(); }), c.Error);
     EXPECT_EQ(s.Commands(), c.Commands);
     EXPECT_EQ(s.Done, std::vector<TFtpRequest>{ftpConnectAsync});
@@ -91,22 +85,18 @@ TEST_F(FtpScriptedTest, ForeignPasvAddressIsNotFollowed) {
 TEST_F(FtpScriptedTest, FinalReplyBeforeOrAfterDataClose) {
   for (const char* mode : {"226-first", "normal"}) {
     SCOPED_TRACE(mode);
-    TempDir dir;
-    WriteFileText(dir / "s.json",
-                  std::string(R"({"transfer": ")") + mode + R"(", "data": "0123456789"})");
-    TPeerProcess server;
-    ASSERT_TRUE(server.Start(
-        {"/usr/bin/python3", TestSourceDir() + "/scripted_peer.py", "ftp", dir / "s.json"}));
-    TFtpTestSession s;
-    s.Setup("127.0.0.1", server.PortText());
+    TScriptedFtp peer;
+    ASSERT_TRUE(
+        peer.Start(std::string(R"({"transfer": ")") + mode + R"(", "data": "0123456789"})"));
+    TFtpTestSession& s = peer.Session;
     ASSERT_EQ(s.Run([&] { s.Client.ConnectAsync(); }), 0);
     s.Client.SetPassive(true);
     s.Client.SetHostFileName("x");
-    s.Client.SetLocalFileName(dir / "x");
+    s.Client.SetLocalFileName(peer.Dir / "x");
     EXPECT_EQ(s.Run([&] { s.Client.GetAsync(); }), 0);
     PumpFor(300);
     EXPECT_EQ(s.Done.size(), 2u);  // once, after both
-    EXPECT_EQ(ReadFileBytes(dir / "x").size(), 10u);
+    EXPECT_EQ(ReadFileBytes(peer.Dir / "x").size(), 10u);
   }
 }
 

@@ -65,3 +65,20 @@ struct TFtpTestSession : TAppFirst {
     return out;
   }
 };
+
+// A scripted FTP server (scripted_peer.py) running Json, and a session set
+// up for it; the folder holds the script and whatever the test fetches.
+struct TScriptedFtp {
+  TempDir Dir;
+  TPeerProcess Server;
+  TFtpTestSession Session;
+
+  bool Start(const std::string& Json) {
+    WriteFileText(Dir / "script.json", Json);
+    if (!Server.Start({"/usr/bin/python3", TestSourceDir() + "/scripted_peer.py", "ftp",
+                       Dir / "script.json"}))
+      return false;
+    Session.Setup("127.0.0.1", Server.PortText());
+    return true;
+  }
+};

@@ -64,6 +64,8 @@ class TDownloadFixture : public TUpdateFixture {
     FResults = processor.Results();
     FFetched = download.Fetched();
     FUpdateList = processor.UpdateList();
+    // A QUIT sent at the end is still on its way: its reply comes first.
+    RunUntil([&] { return download.Client().State() != ftpsAwaitingReply; }, 5000);
     FConnectedAfter = download.Client().Connected();
     download.CloseQuery();
     return download.Result();

@@ -40,9 +40,20 @@ std::string PercentDecode(const std::string& Text) {
   return out;
 }
 
+// The URL as an error message may show it: a password becomes "****".
+std::string ShownUrl(const std::string& Url) {
+  const size_t scheme = Url.find("://");
+  const size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+  const size_t at = Url.substr(0, Url.find('/', start)).rfind('@');
+  if (at == std::string::npos || at < start) return Url;
+  const size_t colon = Url.find(':', start);
+  if (colon == std::string::npos || colon > at) return Url;
+  return Url.substr(0, colon + 1) + "****" + Url.substr(at);
+}
+
 bool ParseFtpUrl(const std::string& Url, TFtpUrl& Out, std::string& Error) {
   if (Url.rfind("ftp://", 0) != 0) {
-    Error = "not an ftp:// URL: " + Url;
+    Error = "not an ftp:// URL: " + ShownUrl(Url);
     return false;
   }
   std::string rest = Url.substr(6);
@@ -61,7 +72,7 @@ bool ParseFtpUrl(const std::string& Url, TFtpUrl& Out, std::string& Error) {
   Out.Host = authority.substr(0, colon);
   if (colon != std::string::npos) Out.Port = authority.substr(colon + 1);
   if (Out.Host.empty() || Out.Port.empty()) {
-    Error = "no host in URL: " + Url;
+    Error = "no host in URL: " + ShownUrl(Url);
     return false;
   }
   return true;
@@ -128,7 +139,7 @@ bool ParseOptions(const std::vector<std::string>& Args, TFtpToolOptions& O, std:
 // One conversation: connect, TYPE I, then a listing or the files, then QUIT.
 class TFtpToolSession {
  public:
-  TFtpToolSession(const TFtpToolOptions& Options, const TFtpUrl& Url) : FOptions(Options) {
+  TFtpToolSession(const TFtpToolOptions& Options, const TFtpUrl& Url) {
     FClient.SetHostName(Url.Host);
     FClient.SetPort(Url.Port);
     FClient.SetUserName(Url.User);
@@ -226,7 +237,6 @@ class TFtpToolSession {
     QCoreApplication::exit(1);
   }
 
-  const TFtpToolOptions& FOptions;
   TFtpClient FClient;
   TMemoryStream FListing;
   QTimer FWatchdog;

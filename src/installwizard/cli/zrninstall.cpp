@@ -210,7 +210,8 @@ int main(int argc, char** argv) {
   try {
     return Install(options);
   } catch (const Exception& e) {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, e.ClassName(), e.Message().c_str());
+    std::fprintf(stderr, "%s: %s: %s\n", kProgram, e.ClassName(),
+                 TerminalText(e.Message()).c_str());
     return ExitFailure;
   }
 }
