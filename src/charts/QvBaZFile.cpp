@@ -99,16 +99,16 @@ void UpdateChartImage(const std::string& OutputFile, const std::string& ChartFil
     throw EBaZFormatError("The update file " + UpdateFile + " carries no valid date.");
   const std::string stamp = Stamp ? UpdateStampText(header.Date) : std::string();
   // Row by row where the sheet allows it; else the whole sheet at once.
-  if (!WriteUpdatedChartBitmap(OutputFile, Image, update, stamp)) {
+  // The date is the file's before it takes the installed name: a run cut
+  // short between the two would leave an updated chart that looks old.
+  if (!WriteUpdatedChartBitmap(OutputFile, Image, update, stamp, fileDate)) {
     TBaZBitmap chart, target;
     chart.LoadFromMemory(Image.data(), Image.size());
     chart.SetWidth(chart.Width());
     ApplyBaZStream(update, std::move(chart), target);
     if (Stamp) DrawStampText(target, stamp);
-    WriteBitmapFile(OutputFile, target);
+    WriteBitmapFile(OutputFile, target, fileDate);
   }
-  if (!FileSetDate(OutputFile, fileDate))
-    throw EStreamError("Cannot set the date of " + OutputFile);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -329,8 +330,10 @@ std::string UpdateStampText(double UpdateDate);
 // Writes Bitmap (1, 4 or 8 bits per pixel) as an 8-bit RLE8 BMP file with a
 // 256-entry palette. The file is written beside FileName under a temporary
 // name and renamed over it only when complete: a failure leaves FileName as
-// it was.
-void WriteBitmapFile(const std::string& FileName, const TBitmap& Bitmap);
+// it was. With Date, the file carries that file date from the moment it has
+// its name.
+void WriteBitmapFile(const std::string& FileName, const TBitmap& Bitmap,
+                     std::optional<int32_t> Date = std::nullopt);
 // Appends one row encoded as RLE8 pieces (without the end-of-line mark).
 void EncodeRLE8Row(const uint8_t* Row, size_t Count, std::vector<uint8_t>& Out);
 // The same into Out, which has room for 2 * Count + 2 bytes; returns the
@@ -345,9 +348,11 @@ void ConvertChartBitmap(const std::string& OutputFile, const std::string& ChartF
 // applied (Update stands after the update's date) as an installed bitmap,
 // row by row, stamped with StampText unless it is empty. False, with nothing
 // read or written, when the image must be taken whole (rows stored top
-// down, or no palette): ApplyBaZStream serves then.
+// down, or no palette): ApplyBaZStream serves then. The file carries the
+// file date Date from the moment it has its name.
 bool WriteUpdatedChartBitmap(const std::string& OutputFile, const std::vector<uint8_t>& Image,
-                             TStream& Update, const std::string& StampText);
+                             TStream& Update, const std::string& StampText,
+                             std::optional<int32_t> Date = std::nullopt);
 
 // Installed bitmap name: folder + chart name + "_120_" / "_240_" + "2003.bmp".
 std::string InstalledBitmapName(const std::string& Folder, const std::string& ChartName,

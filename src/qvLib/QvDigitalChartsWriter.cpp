@@ -348,8 +348,9 @@ void WriteWholeBitmap(const std::string& FileName, const TBitmap& Bitmap,
 
 }  // namespace
 
-void WriteBitmapFile(const std::string& FileName, const TBitmap& Bitmap) {
-  WriteWholeBitmap(FileName, Bitmap, std::nullopt);
+void WriteBitmapFile(const std::string& FileName, const TBitmap& Bitmap,
+                     std::optional<int32_t> Date) {
+  WriteWholeBitmap(FileName, Bitmap, Date);
 }
 
 void ConvertChartBitmap(const std::string& OutputFile, const std::string& ChartFile, bool Stamp) {
@@ -376,11 +377,13 @@ void ConvertChartBitmap(const std::string& OutputFile, const std::string& ChartF
 }
 
 bool WriteUpdatedChartBitmap(const std::string& OutputFile, const std::vector<uint8_t>& Image,
-                             TStream& Update, const std::string& StampText) {
+                             TStream& Update, const std::string& StampText,
+                             std::optional<int32_t> Date) {
   TBmpRowReader reader(Image.data(), Image.size());
   if (reader.TopDown() || reader.BitsPerPixel() > 8) return false;
   TBaZRowPatches patches(Update, reader.Palette(), reader.Width(), reader.Height());
   TStampedRows rows(reader, StampText, &patches);
-  WriteRLE8File(OutputFile, reader.Width(), reader.Height(), patches.Palette(), std::ref(rows));
+  WriteRLE8File(OutputFile, reader.Width(), reader.Height(), patches.Palette(), std::ref(rows),
+                Date);
   return true;
 }

@@ -9,6 +9,7 @@
 #include "Languages.h"
 #include "QvBaZFile.h"
 #include "StoredUpdateIndex.h"
+#include "TemporaryFiles.h"
 #include "TextUtils.h"
 #include "UnZipper.h"
 #include "UpdateFiles.h"
@@ -297,6 +298,8 @@ void TUpdateProcessor::AskNextDisk(int DiskNumber, std::string& FileName, bool W
 
 void TUpdateProcessor::ApplyUpdates() {
   RequireRun();
+  // What a killed run left beside the installed bitmaps goes first.
+  SweepTemporaryFiles(FInstalledFolder);
   FView.SetLabel(TProgressItem::Single, GetText(81));
   FView.SetBar(TProgressItem::Single, 0, int(FUpdateList.size()));
   FView.ShowBar(TProgressItem::Single, FUpdateList.size() > 1);

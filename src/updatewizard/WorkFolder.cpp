@@ -21,8 +21,11 @@ namespace {
 const char* const Prefix = "zrn-";
 const char* const LockName = ".lock";
 // A folder without its lock file is a run killed right after mkdtemp, or
-// one being made this moment: only older ones are taken for stale.
+// one being made this moment: an empty one is taken at once (the run that
+// makes it then makes another), one with files only when older than this.
 constexpr time_t UnlockedGraceSeconds = 60;
+// Times a new folder is made again when a sweep took it before its lock.
+constexpr int MakeAttempts = 3;
 
 std::vector<std::string> Names(int DirFd) {
   std::vector<std::string> names;
@@ -103,19 +106,23 @@ bool RemoveTreeNoFollow(const std::string& Path) {
 TWorkFolder::TWorkFolder() {
   const std::string parent = WorkFolderParent();
   SweepStaleWorkFolders(parent);
-  std::string tmpl = parent + Prefix + "XXXXXX";
-  if (!::mkdtemp(tmpl.data()))
-    throw EOSError("Cannot create a work folder in " + parent + ": " + std::strerror(errno));
-  FPath = tmpl + "/";
-  FLock =
-      ::open((FPath + LockName).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (FLock < 0 || ::flock(FLock, LOCK_EX | LOCK_NB) != 0) {
-    const int error = errno;
+  int error = 0;
+  for (int attempt = 0; attempt < MakeAttempts; ++attempt) {
+    std::string tmpl = parent + Prefix + "XXXXXX";
+    if (!::mkdtemp(tmpl.data()))
+      throw EOSError("Cannot create a work folder in " + parent + ": " + std::strerror(errno));
+    FPath = tmpl + "/";
+    FLock = ::open((FPath + LockName).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                   0600);
+    if (FLock >= 0 && ::flock(FLock, LOCK_EX | LOCK_NB) == 0) return;
+    error = errno;
     if (FLock >= 0) ::close(FLock);
     FLock = -1;
     RemoveTreeNoFollow(FPath);
-    throw EOSError("Cannot lock the work folder " + FPath + ": " + std::strerror(error));
+    // Another run's sweep took the folder before its lock was there.
+    if (error != ENOENT) break;
   }
+  throw EOSError("Cannot lock the work folder " + FPath + ": " + std::strerror(error));
 }
 
 TWorkFolder::~TWorkFolder() {
@@ -144,7 +151,9 @@ int SweepStaleWorkFolders(const std::string& Parent) {
     if (dir.Get() < 0) continue;
     TUniqueFd lock(::openat(dir.Get(), LockName, O_RDWR | O_NOFOLLOW | O_CLOEXEC));
     if (lock.Get() < 0) {
-      if (errno != ENOENT || std::time(nullptr) - st.st_mtime < UnlockedGraceSeconds) continue;
+      if (errno != ENOENT) continue;
+      const bool empty = Names(dir.Get()).empty();
+      if (!empty && std::time(nullptr) - st.st_mtime < UnlockedGraceSeconds) continue;
     } else if (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
       continue;  // a running copy holds it
     }

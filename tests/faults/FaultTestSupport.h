@@ -15,9 +15,12 @@
 #include <filesystem>
 #include <map>
 #include <ostream>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "TempDir.h"
 
@@ -100,6 +103,42 @@ class TChildRun {
   int FStatus = -1;
   std::chrono::steady_clock::time_point FStarted;
 };
+
+// What a series of kills met: runs caught between old and new (Mixed),
+// runs that left temporary files or a work folder (Swept), and kills that
+// came after the run had ended by itself (Ended).
+struct TKillTally {
+  int Mixed = 0, Swept = 0, Ended = 0;
+};
+
+// Kills Command Rounds times at random moments, spread over a run of
+// Duration and a little beyond, where it may end by itself. Restore sets up
+// the state before each run; Check looks at it after the kill and adds to
+// the tally. Stops at the first failure of the test.
+template <class TRestore, class TCheck>
+TKillTally KillRounds(uint32_t Seed, int Rounds, std::chrono::microseconds Duration,
+                      const std::vector<std::string>& Command, const std::string& OutputFile,
+                      TRestore Restore, TCheck Check) {
+  std::mt19937 random(Seed);
+  std::uniform_int_distribution<int64_t> moment(0, Duration.count() * 11 / 10);
+  TKillTally tally;
+  for (int round = 0; round < Rounds; ++round) {
+    Restore();
+    const std::chrono::microseconds at(moment(random));
+    SCOPED_TRACE("seed " + std::to_string(Seed) + ", round " + std::to_string(round) + ", killed " +
+                 std::to_string(at.count()) + " us after the start of a " +
+                 std::to_string(Duration.count()) + " us run");
+    int status = 0;
+    {
+      TChildRun run(Command, OutputFile);
+      status = run.KillAt(at);
+    }
+    tally.Ended += status == 0;
+    Check(tally);
+    if (::testing::Test::HasFailure()) break;
+  }
+  return tally;
+}
 
 // Runs a program to its end; Output receives what it printed.
 inline int RunToEnd(const std::vector<std::string>& Argv, std::string& Output,

@@ -256,35 +256,21 @@ TEST_P(KillInstallTest, KilledRunLeavesOldOrNewAndNextRunCompletes) {
   CleanRun();
   if (HasFatalFailure()) return;
   const uint32_t seed = GetParam();
-  std::mt19937 random(seed);
-  // Moments spread over a whole run and a little beyond, where it may end by itself.
-  std::uniform_int_distribution<int64_t> moment(0, FDuration.count() * 11 / 10);
-  int mixed = 0, swept = 0, ended = 0;
-  for (int round = 0; round < KillsPerSeed; ++round) {
-    Restore();
-    const std::chrono::microseconds at(moment(random));
-    SCOPED_TRACE("seed " + std::to_string(seed) + ", round " + std::to_string(round) + ", killed " +
-                 std::to_string(at.count()) + " us after the start of a " +
-                 std::to_string(FDuration.count()) + " us run");
-    int status = 0;
-    {
-      TChildRun run(InstallCommand(), FWork / "killed.out");
-      status = run.KillAt(at);
-    }
-    ended += status == 0;
-    int leftovers = 0;
-    const int renewed = CheckOldOrNew(leftovers);
-    mixed += renewed > 0 && renewed < int(FAfter.size());
-    swept += leftovers > 0;
-    CheckNextRunCompletes();
-    if (HasFailure()) break;
-  }
+  const TKillTally tally = KillRounds(
+      seed, KillsPerSeed, FDuration, InstallCommand(), FWork / "killed.out", [this] { Restore(); },
+      [this](TKillTally& Tally) {
+        int leftovers = 0;
+        const int renewed = CheckOldOrNew(leftovers);
+        Tally.Mixed += renewed > 0 && renewed < int(FAfter.size());
+        Tally.Swept += leftovers > 0;
+        CheckNextRunCompletes();
+      });
   std::printf(
       "seed %u: %d kills, %d left a mix of old and new files, %d left temporary files, "
       "%d came after the end\n",
-      seed, KillsPerSeed, mixed, swept, ended);
+      seed, KillsPerSeed, tally.Mixed, tally.Swept, tally.Ended);
   // The kills must have met the run at work, not only before or after it.
-  EXPECT_GT(mixed + swept, 0) << "seed " << seed;
+  EXPECT_GT(tally.Mixed + tally.Swept, 0) << "seed " << seed;
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, KillInstallTest, ::testing::Values(1u, 2u, 3u, 4u));
