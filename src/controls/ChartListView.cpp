@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "ChartListText.h"
+#include "ChartListDraw.h"
 
 namespace {
 
@@ -80,6 +80,13 @@ int TChartListView::ImageTop(int Row) const {
   return rect.top() + (rect.height() - ImageHeight) / 2;
 }
 
+int TChartListView::ClickedRow() const {
+  QTreeWidgetItem* item = currentItem();
+  if (!FChartSets || !item || !item->isSelected()) return -1;
+  const int row = indexOfTopLevelItem(item);
+  return row >= 0 && row < int(FChartSets->size()) ? row : -1;
+}
+
 QString TChartListView::DrawnCaption(int Row) const {
   if (!FChartSets || Row < 0 || Row >= int(FChartSets->size())) return {};
   const QFontMetrics metrics(font());
@@ -92,8 +99,9 @@ QString TChartListView::DrawnCaption(int Row) const {
 
 void TChartListView::drawRow(QPainter* Painter, const QStyleOptionViewItem& Option,
                              const QModelIndex& Index) const {
+  if (!FChartSets) return QTreeWidget::drawRow(Painter, Option, Index);
   const int row = Index.row();
-  if (!FChartSets || row < 0 || row >= int(FChartSets->size())) return;
+  if (row < 0 || row >= int(FChartSets->size())) return;
   const TChartSets& set = *(*FChartSets)[size_t(row)];
   const QRect rect = Option.rect;
   const bool selected = selectionModel() && selectionModel()->isRowSelected(row, QModelIndex());
@@ -118,7 +126,7 @@ void TChartListView::DrawSubItem(QPainter& Painter, const TChartSets& Set, int S
   } else {
     const QRect cell(x + columnWidth(1), Y - 2, columnWidth(2), ImageHeight + 4);
     Painter.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter,
-                     QString::fromStdString(SizeText(SelectedSize(Set))));
+                     QString::fromStdString(SizeText(FSizeOf ? FSizeOf(Set) : SelectedSize(Set))));
   }
 }
 
@@ -130,4 +138,9 @@ void TChartListView::mousePressEvent(QMouseEvent* Event) {
 void TChartListView::mouseReleaseEvent(QMouseEvent* Event) {
   QTreeWidget::mouseReleaseEvent(Event);
   emit MouseUp(Event->position().toPoint());
+}
+
+void TChartListView::mouseDoubleClickEvent(QMouseEvent* Event) {
+  QTreeWidget::mouseDoubleClickEvent(Event);
+  emit MouseDown(Event->position().toPoint());
 }

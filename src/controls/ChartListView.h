@@ -1,11 +1,14 @@
 #pragma once
-// The chart list of the installation wizard: one row per chart set, drawn
-// entirely by the list itself at fixed pixel positions: the set name in the
-// first column, the two resolution boxes at x 245 and 276, the size of the
-// selected resolutions at x 310.
+// The chart list of both wizards: one row per chart set, drawn entirely by
+// the list itself at pixel positions that follow the columns: the set name
+// in the first column (245 wide), the two resolution boxes where it ends
+// (x 245 and 276), the size where the second column ends (x 310). Without
+// chart sets it is a plain list that draws its rows itself (the update
+// wizard's download catalogue with check boxes).
 
 #include <QImage>
 #include <QTreeWidget>
+#include <functional>
 #include <vector>
 
 #include "QvDigitalCharts.h"
@@ -23,12 +26,19 @@ class TChartListView : public QTreeWidget {
 
   explicit TChartListView(QWidget* Parent = nullptr);
 
-  // The sets the rows show, by index; the caller keeps them alive.
+  // The sets the rows show, by index; the caller keeps them alive. Null:
+  // the rows are drawn as a plain list draws them.
   void SetChartSets(const TChartSetsList* Sets) { FChartSets = Sets; }
+  bool OwnerDrawn() const { return FChartSets != nullptr; }
+  // The size a row shows; the selected resolutions' unless set.
+  void SetSizeOf(std::function<int64_t(const TChartSets&)> SizeOf) { FSizeOf = std::move(SizeOf); }
   const std::vector<QImage>& Images() const { return FImages; }
 
   // Top of the images of Row in viewport coordinates.
   int ImageTop(int Row) const;
+  // The row a mouse-down has just selected, or -1 when there is none or it
+  // shows no chart set.
+  int ClickedRow() const;
   // The caption as drawn (shortened to fit the first column).
   QString DrawnCaption(int Row) const;
 
@@ -41,10 +51,14 @@ class TChartListView : public QTreeWidget {
                const QModelIndex& Index) const override;
   void mousePressEvent(QMouseEvent* Event) override;
   void mouseReleaseEvent(QMouseEvent* Event) override;
+  // The second press of a double click arrives as a double-click event: it
+  // is a mouse-down like any other, so a quick double click toggles twice.
+  void mouseDoubleClickEvent(QMouseEvent* Event) override;
 
  private:
   void DrawSubItem(QPainter& Painter, const TChartSets& Set, int SubItem, int Y) const;
 
   const TChartSetsList* FChartSets = nullptr;
+  std::function<int64_t(const TChartSets&)> FSizeOf;
   std::vector<QImage> FImages;
 };

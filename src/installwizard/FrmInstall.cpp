@@ -13,76 +13,12 @@
 #include "FrmReplace.h"
 #include "Languages.h"
 #include "ProgressBarEx.h"
-
-namespace {
-
-constexpr int ClientWidth = 482;
-constexpr int ClientHeight = 393;
-const QRect PageRect(40, 20, 390, 320);
-
-QFrame* NewPage(QWidget* Parent) {
-  auto* page = new QFrame(Parent);
-  page->setGeometry(PageRect);
-  // Pages are opaque, as the panels of the original windows: the window
-  // picture shows only around them.
-  page->setAutoFillBackground(true);
-  page->hide();
-  return page;
-}
-
-// Information text on a panel in the tooltip colour with a single border.
-QLabel* NewInfoLabel(QWidget* Parent, const QRect& Rect) {
-  auto* label = new QLabel(Parent);
-  label->setGeometry(Rect);
-  label->setFrameStyle(QFrame::Box | QFrame::Plain);
-  label->setAlignment(Qt::AlignCenter);
-  label->setWordWrap(true);
-  label->setAutoFillBackground(true);
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::Window, palette.color(QPalette::ToolTipBase));
-  palette.setColor(QPalette::WindowText, palette.color(QPalette::ToolTipText));
-  label->setPalette(palette);
-  return label;
-}
-
-QLabel* NewLabel(QWidget* Parent, const QRect& Rect) {
-  auto* label = new QLabel(Parent);
-  label->setGeometry(Rect);
-  return label;
-}
-
-QPushButton* NewButton(QWidget* Parent, const QRect& Rect) {
-  auto* button = new QPushButton(Parent);
-  button->setGeometry(Rect);
-  button->setAutoDefault(false);
-  return button;
-}
-
-QString Text(int Id) {
-  return DisplayText(GetText(uint8_t(Id)));
-}
-
-// The information panels wrap their text to the panel's width themselves;
-// the line breaks of the texts were made for a narrower font.
-QString FlowText(int Id) {
-  QString text = QString::fromStdString(GetText(uint8_t(Id)));
-  text.replace('\r', ' ');
-  return text.simplified();
-}
-
-}  // namespace
+#include "WizardControls.h"
 
 TFormInstall::TFormInstall(const std::string& Source, const std::string& Dest,
                            const QImage& Picture, QWidget* Parent)
     : TExtForm(Parent) {
-  setFixedSize(ClientWidth, ClientHeight);
-  CentreOnScreen(*this);
-  // The main window's small picture unless the caller names another.
-  const QImage& picture = Picture.isNull() ? MainWindowSmallPicture() : Picture;
-  if (!picture.isNull()) SetWindowPicture(picture);
-  QFont form = font();
-  form.setPixelSize(11);
-  setFont(form);
+  SetUpWizardWindow(*this, Picture);
   CreateControls();
   EditSource->setText(QString::fromStdString(Source));
   EditDest->setText(QString::fromStdString(Dest));
@@ -108,7 +44,7 @@ void TFormInstall::CreateControls() {
 }
 
 void TFormInstall::CreateLicensePage() {
-  PanelLicense = NewPage(this);
+  PanelLicense = NewWizardPage(this);
   LabelLicenseTitle = NewLabel(PanelLicense, QRect(0, 0, 390, 30));
   LabelLicenseTitle->setAlignment(Qt::AlignCenter);
   QFont title = font();
@@ -128,12 +64,9 @@ void TFormInstall::CreateLicensePage() {
 }
 
 void TFormInstall::CreatePathsPage() {
-  PanelPaths = NewPage(this);
+  PanelPaths = NewWizardPage(this);
   LabelPathInfo = NewInfoLabel(PanelPaths, QRect(0, 0, 390, 76));
-  LabelLocations = NewLabel(PanelPaths, QRect(0, 96, 390, 18));
-  QFont bold = font();
-  bold.setBold(true);
-  LabelLocations->setFont(bold);
+  LabelLocations = NewBoldLabel(PanelPaths, QRect(0, 96, 390, 18));
   LabelSource = NewLabel(PanelPaths, QRect(0, 124, 300, 16));
   EditSource = new QLineEdit(PanelPaths);
   EditSource->setGeometry(0, 142, 300, 21);
@@ -149,7 +82,7 @@ void TFormInstall::CreatePathsPage() {
 }
 
 void TFormInstall::CreateChartsPage() {
-  PanelCharts = NewPage(this);
+  PanelCharts = NewWizardPage(this);
   LabelChartInfo = NewInfoLabel(PanelCharts, QRect(0, 0, 390, 64));
   ListViewCharts = new TChartListView(PanelCharts);
   ListViewCharts->setGeometry(0, 74, 390, 216);
@@ -161,7 +94,7 @@ void TFormInstall::CreateChartsPage() {
 }
 
 void TFormInstall::CreateInstallPage() {
-  PanelInstall = NewPage(this);
+  PanelInstall = NewWizardPage(this);
   LabelOptionsInfo = NewInfoLabel(PanelInstall, QRect(0, 0, 390, 48));
   MemoInstallOptions = new QPlainTextEdit(PanelInstall);
   MemoInstallOptions->setGeometry(0, 58, 390, 258);
@@ -172,39 +105,29 @@ void TFormInstall::CreateInstallPage() {
 }
 
 void TFormInstall::CreateProgressPanel() {
-  PanelProgress = NewPage(this);
-  Animate = new TCopyAnimation(PanelProgress);
-  Animate->setGeometry(59, 16, 272, 60);
-  LabelProgressSingle = NewLabel(PanelProgress, QRect(0, 110, 390, 16));
-  ProgressBarSingle = new TProgressBarEx(PanelProgress);
-  ProgressBarSingle->setGeometry(0, 128, 390, 18);
-  LabelProgressEntire = NewLabel(PanelProgress, QRect(0, 170, 390, 16));
-  ProgressBarEntire = new TProgressBarEx(PanelProgress);
-  ProgressBarEntire->setGeometry(0, 188, 390, 18);
-  // Black to blue for the chart set, black to lime for the whole run, with
-  // the percentage in white.
-  for (TProgressBarEx* bar : {ProgressBarSingle, ProgressBarEntire}) {
-    bar->SetColorStart(Qt::black);
-    bar->SetFontColor(Qt::white);
-  }
-  ProgressBarSingle->SetColorEnd(QColor(0, 0, 255));
-  ProgressBarEntire->SetColorEnd(QColor(0, 255, 0));
+  PanelProgress = NewWizardPage(this);
+  const TWizardProgress progress = NewProgressControls(PanelProgress);
+  Animate = progress.Animate;
+  LabelProgressSingle = progress.LabelSingle;
+  ProgressBarSingle = progress.ProgressBarSingle;
+  LabelProgressEntire = progress.LabelEntire;
+  ProgressBarEntire = progress.ProgressBarEntire;
 }
 
 void TFormInstall::SetTexts() {
-  setWindowTitle(Text(30));
-  ButtonBrowseSource->setText(Text(7));
-  ButtonBrowseDest->setText(Text(7));
-  ButtonCancel->setText(Text(1));
-  LabelSource->setText(Text(16));
-  LabelDest->setText(Text(29));
-  LabelLocations->setText(Text(18));
+  setWindowTitle(TableText(30));
+  ButtonBrowseSource->setText(TableText(7));
+  ButtonBrowseDest->setText(TableText(7));
+  ButtonCancel->setText(TableText(1));
+  LabelSource->setText(TableText(16));
+  LabelDest->setText(TableText(29));
+  LabelLocations->setText(TableText(18));
   LabelPathInfo->setText(FlowText(28));
   LabelChartInfo->setText(FlowText(31));
   LabelOptionsInfo->setText(FlowText(34));
-  LabelLicenseTitle->setText(Text(26));
-  LabelLicenseAgreement->setText(Text(27));
-  LabelLicenseText->setText(Text(25));
+  LabelLicenseTitle->setText(TableText(26));
+  LabelLicenseAgreement->setText(TableText(27));
+  LabelLicenseText->setText(TableText(25));
 }
 
 void TFormInstall::reject() {

@@ -92,7 +92,6 @@ class TFormInstall : public TExtForm {
   void ButtonNextClick();
   void ListViewChartsMouseDown(QPoint Position);
   void ListViewChartsMouseUp(QPoint Position);
-  void BrowseFolder(int TitleId, TBrowseDirOptions Options, QLineEdit* Edit);
 
   TBrowseFolderDialog FBrowseFolderDialog;
   TChartSetsList FChartSets;

@@ -1,11 +1,10 @@
 // The wizard's pages and the checks between them.
-#include <QApplication>
-#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <filesystem>
 
+#include "BusyCheck.h"
 #include "ChartListText.h"
 #include "ChartListView.h"
 #include "FileAttributes.h"
@@ -15,40 +14,12 @@
 #include "MsgBox.h"
 #include "Paths.h"
 #include "Volumes.h"
+#include "WizardControls.h"
 
 namespace {
 
 void Warn(const std::string& Message) {
   ShowMsgBox(Message, mtWarning, {mbOK});
-}
-
-// Next is disabled and the cursor is the hourglass while a check runs; both
-// come back on every way out, also when an exception passes.
-class TBusyCheck {
- public:
-  explicit TBusyCheck(QPushButton* Button) : FButton(Button), FWasEnabled(Button->isEnabled()) {
-    FButton->setEnabled(false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-  }
-  ~TBusyCheck() {
-    QApplication::restoreOverrideCursor();
-    FButton->setEnabled(FWasEnabled);
-  }
-  TBusyCheck(const TBusyCheck&) = delete;
-  TBusyCheck& operator=(const TBusyCheck&) = delete;
-
- private:
-  QPushButton* FButton;
-  bool FWasEnabled;
-};
-
-// The full path of a folder as typed: relative entries start at the current
-// folder; "." and ".." are resolved; it ends in "/".
-std::string FullFolderName(const std::string& Folder) {
-  std::error_code ec;
-  std::filesystem::path full = std::filesystem::absolute(Folder, ec);
-  if (ec) full = Folder;
-  return IncludeTrailingPathDelimiter(full.lexically_normal().string());
 }
 
 bool CreateFolders(const std::string& Folder) {
@@ -60,7 +31,7 @@ bool CreateFolders(const std::string& Folder) {
 }  // namespace
 
 void TFormInstall::ShowPage(bool License, bool Folders, bool Summary, bool Charts) {
-  ButtonPrev->setText(DisplayText(GetText(5)));
+  ButtonPrev->setText(TableText(5));
   if (License || Folders || Charts) {
     ButtonNext->setText(QString::fromStdString(GetText(4)));
     FNextHandler = &TFormInstall::GoNext;
@@ -107,7 +78,7 @@ void TFormInstall::ButtonPrevClick() {
 }
 
 bool TFormInstall::CheckFolders() {
-  TBusyCheck busy(ButtonNext);
+  TBusyCheck busy(this, ButtonNext);
   if (EditSource->text().isEmpty()) {
     Warn(GetText(60));
     EditSource->setFocus();
@@ -115,11 +86,10 @@ bool TFormInstall::CheckFolders() {
   }
   ListViewCharts->clear();
   FChartSets.clear();
-  // The window keeps painting while a slow CD is read; clicks wait until the
-  // list is complete, so Back or Cancel cannot cut into the scan.
-  FChartSets =
-      FindChartSets(ExcludeTrailingPathDelimiter(EditSource->text().toStdString()), FDestFolder,
-                    [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  // The window keeps painting while a slow CD is read; clicks made meanwhile
+  // are dropped, so neither they nor Back or Cancel cut into the scan.
+  FChartSets = FindChartSets(ExcludeTrailingPathDelimiter(EditSource->text().toStdString()),
+                             FDestFolder, TBusyCheck::Pump);
   if (FChartSets.empty()) {
     Warn(GetText(58) + std::to_string(ChartEdition) + ".");
     return false;

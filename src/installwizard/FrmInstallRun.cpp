@@ -39,21 +39,10 @@ void TFormInstall::UpdateChartStatus() {
 }
 
 void TFormInstall::ListViewChartsMouseDown(QPoint Position) {
-  QTreeWidgetItem* item = ListViewCharts->currentItem();
-  if (!item || !item->isSelected()) return;
-  const int row = ListViewCharts->indexOfTopLevelItem(item);
-  if (row < 0 || row >= int(FChartSets.size())) return;
-  TChartSets& set = *FChartSets[size_t(row)];
-  switch (ChartListHitTest(Position.x(), Position.y(), ListViewCharts->ImageTop(row))) {
-    case TChartListHit::Box120:
-      set.SetSelected(0, !set.GetSelected(0));
-      break;
-    case TChartListHit::Box240:
-      set.SetSelected(1, !set.GetSelected(1));
-      break;
-    default:
-      break;
-  }
+  const int row = ListViewCharts->ClickedRow();
+  if (row < 0) return;
+  ToggleHitResolution(*FChartSets[size_t(row)],
+                      ChartListHitTest(Position.x(), Position.y(), ListViewCharts->ImageTop(row)));
 }
 
 void TFormInstall::ListViewChartsMouseUp(QPoint) {

@@ -17,13 +17,6 @@ constexpr int ButtonTop = 100;
 constexpr int Gap = 12;
 }  // namespace
 
-QString DisplayText(const std::string& Text) {
-  QString result = QString::fromStdString(Text);
-  result.replace("\r\n", "\n");
-  result.replace('\r', '\n');
-  return result;
-}
-
 TFormReplace::TFormReplace(const std::string& Message, bool OfferAll, bool OfferCancel,
                            QWidget* Parent)
     : QDialog(Parent) {
@@ -41,7 +34,7 @@ TFormReplace::TFormReplace(const std::string& Message, bool OfferAll, bool Offer
   LabelMsg = new QLabel(this);
   LabelMsg->setWordWrap(true);
   LabelMsg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  LabelMsg->setText(DisplayText(Message));
+  LabelMsg->setText(ShownText(Message));
   const int labelWidth = ClientWidth - 68 - 16;
   LabelMsg->setGeometry(68, 16, labelWidth, LabelMsg->heightForWidth(labelWidth));
 

@@ -27,6 +27,3 @@ class TFormReplace : public QDialog {
  private:
   QPushButton* AddButton(int TextId, int Result);
 };
-
-// Message texts use "\r" for line breaks; labels want "\n".
-QString DisplayText(const std::string& Text);

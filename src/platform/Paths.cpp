@@ -63,3 +63,10 @@ std::string NearestExistingFolder(const std::string& Path) {
   }
   return "/";
 }
+
+std::string FullFolderName(const std::string& Folder) {
+  if (Folder.empty()) return {};
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(Folder, ec);
+  return IncludeTrailingPathDelimiter(ec ? Folder : full.lexically_normal().string());
+}

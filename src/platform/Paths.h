@@ -20,3 +20,8 @@ std::string GetSettingsFolder();
 // The longest leading part of Path that exists as a folder ("/" at least).
 // Relative paths are taken from the current folder.
 std::string NearestExistingFolder(const std::string& Path);
+
+// A folder as the user typed it, as a full path ending in "/": a relative
+// entry starts at the current folder, "." and ".." are resolved. Empty
+// stays empty.
+std::string FullFolderName(const std::string& Folder);

@@ -2,8 +2,6 @@
 
 #include <dirent.h>
 
-#include <filesystem>
-
 #include "FileAttributes.h"
 #include "Languages.h"
 #include "Paths.h"
@@ -13,14 +11,6 @@
 const char* const UpdateArchiveName = "Updates.BaZ";
 
 namespace {
-
-// An entered folder as a full path ending in "/"; empty stays empty.
-std::string FullFolder(const std::string& Text) {
-  if (Text.empty()) return {};
-  std::error_code ec;
-  const std::filesystem::path full = std::filesystem::absolute(Text, ec).lexically_normal();
-  return IncludeTrailingPathDelimiter(ec ? Text : full.string());
-}
 
 TSettingsCheck Refuse(TSettingsCheck& Check, const std::string& Warning, TSettingsField Focus) {
   Check.Ok = false;
@@ -69,9 +59,9 @@ TSettingsCheck CheckSettingsFolders(TUpdateMode Mode, const std::string& Source,
                                     bool AcceptLooseUpdates) {
   TSettingsCheck check;
   if (Applying(Mode)) {
-    check.OriginalFolder = FullFolder(Source);
+    check.OriginalFolder = FullFolderName(Source);
     if (check.OriginalFolder.empty()) return Refuse(check, GetText(60), TSettingsField::Source);
-    check.InstalledFolder = FullFolder(Dest);
+    check.InstalledFolder = FullFolderName(Dest);
     if (check.InstalledFolder.empty()) return Refuse(check, GetText(61), TSettingsField::Dest);
     check.ChartSets = FindChartSets(ExcludeTrailingPathDelimiter(check.OriginalFolder),
                                     check.InstalledFolder, BetweenFiles);
@@ -81,7 +71,7 @@ TSettingsCheck CheckSettingsFolders(TUpdateMode Mode, const std::string& Source,
     if (check.ChartSets.empty()) return Refuse(check, GetText(67), TSettingsField::None);
   }
   if (Mode != TUpdateMode::DownloadAndApply) {
-    check.UpdatesFolder = FullFolder(Updates);
+    check.UpdatesFolder = FullFolderName(Updates);
     if (check.UpdatesFolder.empty()) return Refuse(check, GetText(98), TSettingsField::Updates);
     const bool loose = AcceptLooseUpdates && FileExists(check.UpdatesFolder + "baz.idx");
     if (Mode == TUpdateMode::ApplyOnly && !loose &&

@@ -13,6 +13,7 @@
 #include "FrmInstall.h"
 #include "FrmReplace.h"
 #include "InstallTestData.h"
+#include "MouseInput.h"
 #include "MsgBoxHook.h"
 #include "NavProgram.h"
 #include "ProgressBarEx.h"
@@ -266,11 +267,33 @@ TEST_F(FrmInstallTest, ChartListClicksToggleBoxesOnly) {
   EXPECT_TRUE(f.ButtonNext->isEnabled());
   EXPECT_EQ(f.SelectedCount(), 1);
   EXPECT_EQ(f.SelectedSize(), sets[1]->GetSize(1));
-  // A quick double click is two presses: the box ends as it was.
-  QTest::mouseDClick(f.ListViewCharts->viewport(), Qt::LeftButton, {},
-                     QPoint(283, f.ListViewCharts->ImageTop(1) + 5));
+  // A quick double click is two presses, the second delivered as a
+  // double-click event: the box is toggled twice and ends as it was.
+  const QPoint box240(283, f.ListViewCharts->ImageTop(1) + 5);
+  DoubleClickAsDelivered(f.ListViewCharts->viewport(), box240);
   EXPECT_TRUE(sets[1]->GetSelected(1));
   EXPECT_EQ(f.SelectedCount(), 1);
+  // Three presses in a row: the third toggles like the first.
+  DoubleClickAsDelivered(f.ListViewCharts->viewport(), box240);
+  ClickList(f, 1, 283);
+  EXPECT_FALSE(sets[1]->GetSelected(1));
+  EXPECT_EQ(f.SelectedCount(), 0);
+}
+
+TEST_F(FrmInstallTest, ClicksDuringTheFolderScanAreDropped) {
+  MakeSets(TwoSetsLayout);
+  auto form = NewForm(FSource, FDest);
+  Click(form->ButtonNext);
+  ASSERT_TRUE(form->PanelPaths->isVisible());
+  // The user clicks Next again while the CD is read: the window system
+  // holds that click until the scan lets events run.
+  QueueClick(form->ButtonNext);
+  form->ButtonNext->click();
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(form->PanelCharts->isVisible()) << "a held click skipped the chart sets page";
+  EXPECT_FALSE(form->PanelInstall->isVisible());
+  EXPECT_TRUE(form->ButtonNext->isEnabled());
 }
 
 TEST_F(FrmInstallTest, LongSetNameIsCutToTheColumn) {
