@@ -149,9 +149,9 @@ void TUpdateDownload::Start() {
 
 void TUpdateDownload::RequestDone(TFtpRequest Request, uint16_t Error) {
   if (FResult.End != TDownloadEnd::Running || FState == TDownloadState::Idle) return;
-  FWatchdog.start();
   // The QUIT after the last file: the run goes on whatever it answers.
   if (FState == TDownloadState::Processing) return;
+  FWatchdog.start();
   if (Error != 0) {
     if (Request == ftpGetAsync && RetryTransfer(Error)) return;
     return Fail(Error, FClient->ErrorMessage());
@@ -182,7 +182,8 @@ void TUpdateDownload::RequestDone(TFtpRequest Request, uint16_t Error) {
         return;
       const TRemoteFile* listed = FindRemoteFile(FServerFiles, FCurrent);
       const int64_t size = LocalSize(FProcessor.WorkFolder() + FCurrent);
-      if (listed && size != listed->Size && FState == TDownloadState::FetchingFiles) {
+      // The index too: one cut short would silently leave charts out.
+      if (listed && size != listed->Size) {
         if (RetryTransfer(0)) return;
         return Fail(426, "426 " + FCurrent + ": " + std::to_string(std::max<int64_t>(size, 0)) +
                              " of " + std::to_string(listed->Size) + " bytes received.");
@@ -225,6 +226,18 @@ void TUpdateDownload::Listed() {
   std::vector<std::string> names;
   for (const TRemoteFile& f : FServerFiles) names.push_back(f.Name);
   FProcessor.SetServerFiles(names);
+  AfterClientEvent([this] { ChooseUpdates(); });
+}
+
+void TUpdateDownload::IndexFetched() {
+  FView.SetLabel(TProgressItem::Single, GetText(79));
+  AfterClientEvent([this] { ChooseUpdates(); });
+}
+
+void TUpdateDownload::ChooseUpdates() {
+  // The server waits while the list is made and its message read; the
+  // fetches start the watch again.
+  FWatchdog.stop();
   bool more = false;
   if (!Guarded([&] { more = FProcessor.BuildUpdateList(); })) return;
   if (!more) return Finish(TDownloadEnd::UpToDate);
@@ -232,13 +245,15 @@ void TUpdateDownload::Listed() {
   StartDownloads();
 }
 
-void TUpdateDownload::IndexFetched() {
-  FView.SetLabel(TProgressItem::Single, GetText(79));
-  bool more = false;
-  if (!Guarded([&] { more = FProcessor.BuildUpdateList(); })) return;
-  if (!more) return Finish(TDownloadEnd::UpToDate);
-  if (FDryRun) return Finish(TDownloadEnd::Listed);
-  StartDownloads();
+void TUpdateDownload::AfterClientEvent(std::function<void()> Step) {
+  // The step may show messages and let events run for a long time; inside
+  // the client's event its own sockets would be read again underneath it.
+  QMetaObject::invokeMethod(
+      &FContext,
+      [this, Step = std::move(Step)] {
+        if (FResult.End == TDownloadEnd::Running && FState != TDownloadState::Idle) Step();
+      },
+      Qt::QueuedConnection);
 }
 
 void TUpdateDownload::StartDownloads() {
@@ -264,6 +279,7 @@ void TUpdateDownload::Fetch(const std::string& Remote) {
   FClient->SetHostFileName(Remote);
   FClient->SetLocalFileName(FProcessor.WorkFolder() + Remote);
   FFetched.push_back(Remote);
+  FWatchdog.start();
   FClient->GetAsync();
   FView.SetLabel(TProgressItem::Single, FPrefix);
 }
@@ -278,12 +294,15 @@ bool TUpdateDownload::RetryTransfer(uint16_t Error) {
 void TUpdateDownload::FileFetched() {
   if (++FCounter < FUpdateFiles.size()) return FetchCurrent();
   FView.SetFileCount(int(FCounter), int(FUpdateFiles.size()));
-  RunUpdate();
+  // The server is done with: applying or packing takes as long as it takes,
+  // and the window lets timers run meanwhile.
+  FWatchdog.stop();
+  SetState(TDownloadState::Processing);
+  if (FClient->Connected()) FClient->QuitAsync();
+  AfterClientEvent([this] { RunUpdate(); });
 }
 
 void TUpdateDownload::RunUpdate() {
-  SetState(TDownloadState::Processing);
-  if (FClient->Connected()) FClient->QuitAsync();
   TUpdateOutcome outcome = TUpdateOutcome::Cancelled;
   if (Guarded([&] { outcome = FProcessor.RunUpdate(); })) Finish(outcome);
 }
@@ -302,7 +321,9 @@ void TUpdateDownload::Progress(int64_t Count) {
   FView.SetLabel(TProgressItem::Single,
                  FPrefix + " (" + DownloadSizeText(Count, FDecimalSeparator) + " " + GetText(22) +
                      " " + DownloadSizeText(size, FDecimalSeparator) + ")");
-  FView.ProcessMessages();
+  // No events are let run here: this comes from inside the client's read of
+  // the data connection, which would be read again underneath itself. The
+  // client returns to the event loop after every read anyway.
 }
 
 void TUpdateDownload::BgException(const std::exception& E, bool& CanClose) {
@@ -322,9 +343,11 @@ bool TUpdateDownload::Guarded(const std::function<void()>& Step) {
   } catch (const Exception& e) {
     FResult.ErrorClass = e.ClassName();
     FResult.Message = e.Message();
+    FResult.Exception = std::current_exception();
   } catch (const std::exception& e) {
     FResult.ErrorClass = "Exception";
     FResult.Message = e.what();
+    FResult.Exception = std::current_exception();
   }
   Finish(TDownloadEnd::Error);
   return false;
@@ -367,7 +390,24 @@ void TUpdateDownload::Finish(TDownloadEnd End) {
   if (OnFinished) OnFinished(FResult);
 }
 
+void TUpdateDownload::Abort() {
+  if (FClient->Connected() || ClientBusy()) FClient->AbortSession();
+  if (FResult.End != TDownloadEnd::Running || FState == TDownloadState::Idle) return;
+  FWatchdog.stop();
+  FResult.End = TDownloadEnd::Aborted;
+  SetState(TDownloadState::Idle);
+  FView.SetAnimation(false);
+  FProcessor.EndRun();
+}
+
+bool TUpdateDownload::ClientBusy() const {
+  return FClient->State() != ftpsReady && FClient->State() != ftpsDisconnected;
+}
+
 bool TUpdateDownload::CloseQuery() {
   if (!FClient->Connected()) return true;
-  return FClient->Quit();
+  // The QUIT that ended a run may still be on its way: its answer comes
+  // first, then the server has closed the connection or gets another QUIT.
+  if (ClientBusy() && !Running()) FClient->WaitForReady();
+  return !FClient->Connected() || FClient->Quit();
 }

@@ -13,6 +13,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -56,6 +57,8 @@ struct TDownloadResult {
   int ErrorCode = 0;
   std::string ErrorClass;
   std::string Message;
+  // Error: what the update run raised, for the exception report.
+  std::exception_ptr Exception;
   TNextPage Page = TNextPage::Proxy;
 };
 
@@ -97,6 +100,12 @@ class TUpdateDownload {
   const std::vector<std::string>& Fetched() const { return FFetched; }
   // Closing the wizard: while connected, the blocking QUIT must succeed.
   bool CloseQuery();
+  // The window is closed during a transfer, when no QUIT can be sent: the
+  // connection is dropped and the run ends without a word (Aborted);
+  // nothing fetched is kept and nothing is recorded.
+  void Abort();
+  // Whether a request of the client is under way (a QUIT must wait for it).
+  bool ClientBusy() const;
 
  private:
   void SetState(TDownloadState State);
@@ -112,7 +121,11 @@ class TUpdateDownload {
   void Fetch(const std::string& Remote);
   // True when the fetch of the current file is to be repeated.
   bool RetryTransfer(uint16_t Error);
+  void ChooseUpdates();
   void RunUpdate();
+  // Runs Step once the client's event that calls this has returned, unless
+  // the conversation has ended by then.
+  void AfterClientEvent(std::function<void()> Step);
   void Fail(int Error, const std::string& Message);
   void Finish(TDownloadEnd End);
   void Finish(TUpdateOutcome Outcome);
@@ -125,6 +138,7 @@ class TUpdateDownload {
   std::unique_ptr<TFtpClient> FClient;
   TMemoryStream FListing;
   QTimer FWatchdog;
+  QObject FContext;  // the queued steps of AfterClientEvent die with it
   std::string FHost, FPort;
   std::string FDecimalSeparator = ".";
   bool FDryRun = false;

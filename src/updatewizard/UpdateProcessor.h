@@ -40,6 +40,8 @@ class TUpdateProcessor {
   TUpdateProcessor& operator=(const TUpdateProcessor&) = delete;
 
   TUpdateMode Mode() const { return FMode; }
+  // The wizard chooses the mode on its start page; a run keeps its mode.
+  void SetMode(TUpdateMode Mode) { FMode = Mode; }
   // Folders end in "/"; a mode uses only its own.
   void SetFolders(const std::string& Original, const std::string& Installed,
                   const std::string& Updates);

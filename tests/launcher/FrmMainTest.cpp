@@ -1,17 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
+
 #include <QApplication>
 #include <QLabel>
 #include <QLocale>
 #include <fstream>
 
 #include "BitBtn.h"
+#include "FrmBazUpdate.h"
 #include "FrmMain.h"
 #include "Languages.h"
 #include "LauncherFixture.h"
 #include "QvLanguage.h"
 #include "QvRegistry.h"
 #include "Shell.h"
+#include "WizardLinks.h"
 
 namespace {
 
@@ -294,6 +298,30 @@ TEST_F(MainWindowTest, WizardsTakeFoldersBackOnlyOnOK) {
   form.ButtonInstallClick();
   EXPECT_EQ(form.ZRNFolder(), "/inst/cd/");
   EXPECT_EQ(form.ChartsFolder(), "/inst/charts/");
+}
+
+// The BaZ button opens the update wizard with the launcher's chart folders.
+TEST_F(MainWindowTest, BaZButtonOpensTheUpdateWizard) {
+  RegWriteString(rkMachine, "", "ZRN Folder", "/cd/Charts/");
+  RegWriteString(rkMachine, "", "Charts Folder", "/charts/");
+  ConnectWizards();
+  TFormMain form;
+  std::string title, source, dest;
+  SetModalHook([&](QDialog& Dialog) {
+    auto* wizard = dynamic_cast<TFormBaZUpdate*>(&Dialog);
+    if (!wizard) return int(QDialog::Rejected);
+    title = wizard->windowTitle().toStdString();
+    wizard->ButtonDownloadUpdateClick();
+    source = wizard->EditSource->text().toStdString();
+    dest = wizard->EditDest->text().toStdString();
+    return int(QDialog::Rejected);
+  });
+  form.ButtonBaZClick();
+  SetModalHook({});
+  EXPECT_EQ(title, GetText(128));  // in the language the launcher chose
+  EXPECT_EQ(source, "/cd/Charts/");
+  EXPECT_EQ(dest, "/charts/");
+  EXPECT_EQ(form.ZRNFolder(), "/cd/Charts/");
 }
 
 TEST_F(MainWindowTest, BuildLabelShowsThreeComponentsAndTheShortDate) {

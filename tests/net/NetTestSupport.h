@@ -11,6 +11,8 @@
 #include "PeerProcess.h"
 
 inline QCoreApplication& TestApp() {
+  // A window test program has made its application already.
+  if (QCoreApplication* existing = QCoreApplication::instance()) return *existing;
   static int argc = 1;
   static char name[] = "nettest";
   static char* argv[] = {name, nullptr};

@@ -4,6 +4,7 @@
 // (update_ftp_server.py), and one conversation run in this process.
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,28 @@ class TDownloadFixture : public TUpdateFixture {
     FConnectedAfter = download.Client().Connected();
     download.CloseQuery();
     return download.Result();
+  }
+
+  // The installed bitmaps the server holds an update for (of the charts
+  // that begin with Prefix), by name.
+  std::set<std::string> ServerUpdates(const std::string& Prefix = "") const {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(ServerFolder())) {
+      const std::string ext = e.path().extension().string();
+      const std::string stem = e.path().stem().string();
+      const std::string bitmap = stem + "_" + ext.substr(ext.empty() ? 0 : 1) + "_2003.bmp";
+      if ((ext == ".120" || ext == ".240") && stem.rfind(Prefix, 0) == 0 &&
+          std::filesystem::exists(FInstalled + bitmap))
+        names.insert(bitmap);
+    }
+    return names;
+  }
+  // The bitmaps that results lines name, after their two heading lines.
+  static std::set<std::string> ResultBitmaps(const std::vector<std::string>& Lines) {
+    std::set<std::string> names;
+    for (size_t i = 2; i < Lines.size(); ++i)
+      names.insert(Lines[i].substr(Lines[i].find_last_of('/') + 1));
+    return names;
   }
 
   TPeerProcess FServer;

@@ -15,23 +15,7 @@ namespace {
 
 class UpdateDownload : public TDownloadFixture {
  protected:
-  std::set<std::string> ResultBitmaps() const {
-    std::set<std::string> names;
-    for (size_t i = 2; i < FResults.size(); ++i)
-      names.insert(FResults[i].substr(FResults[i].find_last_of('/') + 1));
-    return names;
-  }
-  std::set<std::string> ServerUpdates(const std::string& Prefix = "") const {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(ServerFolder())) {
-      const std::string ext = e.path().extension().string();
-      const std::string stem = e.path().stem().string();
-      if ((ext == ".120" || ext == ".240") && stem.rfind(Prefix, 0) == 0 &&
-          fs::exists(FInstalled + stem + "_" + ext.substr(1) + "_2003.bmp"))
-        names.insert(stem + "_" + ext.substr(1) + "_2003.bmp");
-    }
-    return names;
-  }
+  std::set<std::string> ResultBitmaps() const { return TDownloadFixture::ResultBitmaps(FResults); }
 };
 
 TEST_F(UpdateDownload, FetchesAppliesAndIsUpToDateTheNextTime) {
@@ -139,8 +123,8 @@ TEST_F(UpdateDownload, AServerWithoutTheIndexEndsWithItsMessage) {
                 "No BaZ Update information found on FTP Server (baz.idx does not exist).");
       EXPECT_EQ(view.Shown[0].Type, mtError);
       // The server is left with QUIT, not just dropped.
-      EXPECT_TRUE(RunUntil([&] { return !ServerLog().empty() && ServerLog().back() == "QUIT"; },
-                           5000));
+      EXPECT_TRUE(
+          RunUntil([&] { return !ServerLog().empty() && ServerLog().back() == "QUIT"; }, 5000));
     }
   }
 }

@@ -3,13 +3,16 @@
 Debian's pyftpdlib serving ROOT, with faults a test asks for.
 
     update_ftp_server.py ROOT [--hide NAME] [--bad-size NAME] [--cut NAME:BYTES:TIMES]
-                              [--fail NAME:CODE] [--no-rest] [--log FILE]
+                              [--fail NAME:CODE] [--stall NAME[:BYTES]] [--no-rest]
+                              [--log FILE]
 
 --hide       leaves NAME out of the listing (it can still be fetched)
 --bad-size   lists NAME with a size field that is no number
 --cut        the first TIMES fetches of NAME send only BYTES bytes (counted
              from a REST offset) and still end with 226
 --fail       answers every fetch of NAME with CODE
+--stall      answers a fetch of NAME with 150, sends its first BYTES bytes
+             (none when not given) and then nothing more
 --no-rest    refuses REST (502)
 --log        appends every command the server receives to FILE
 
@@ -67,6 +70,19 @@ class FaultyHandler(FTPHandler):
             return
         return super().ftp_REST(line)
 
+    def _send_when_connected(self, data):
+        # The client may make its passive data connection after it sent
+        # RETR: the bytes go once the connection is there.
+        if self.data_channel is not None:
+            # In two pieces: a client that tells its progress before each
+            # read has something to tell at the second.
+            half = len(data) // 2
+            self.data_channel.socket.sendall(data[:half])
+            if data[half:]:
+                self.ioloop.call_later(0.2, self._send_when_connected, data[half:])
+        else:
+            self.ioloop.call_later(0.01, self._send_when_connected, data)
+
     def ftp_RETR(self, file):
         name = file.rsplit("/", 1)[-1]
         for spec in ARGS.fail:
@@ -75,6 +91,16 @@ class FaultyHandler(FTPHandler):
                 self._restart_position = 0
                 self.respond("%s Fetch refused." % code)
                 return
+        for spec in ARGS.stall:
+            target, _, keep = spec.partition(":")
+            if target != name:
+                continue
+            self._restart_position = 0
+            self.respond("150 File status okay. About to open data connection.")
+            if keep:
+                with open(file, "rb") as f:
+                    self._send_when_connected(f.read(int(keep)))
+            return file
         if CUTS.get(name, [0, 0])[1] > 0:
             keep, times = CUTS[name]
             CUTS[name][1] = times - 1
@@ -96,6 +122,7 @@ def main():
     parser.add_argument("--bad-size", action="append", default=[])
     parser.add_argument("--cut", action="append", default=[])
     parser.add_argument("--fail", action="append", default=[])
+    parser.add_argument("--stall", action="append", default=[])
     parser.add_argument("--no-rest", action="store_true")
     parser.add_argument("--log")
     ARGS = parser.parse_args()

@@ -1,0 +1,133 @@
+// The update run on the window: the progress page, the conversation with
+// the update server or the application of an update disk, the results, the
+// pages a failure leads to, and when the window may close.
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "AppNotify.h"
+#include "FrmBazUpdate.h"
+#include "ProgressBarEx.h"
+#include "ProgressPageView.h"
+#include "ProxySettings.h"
+#include "UpdateDownload.h"
+#include "UpdateProcessor.h"
+
+bool TFormBaZUpdate::Running() const {
+  return FApplyRunning || FDownload->Running();
+}
+
+void TFormBaZUpdate::StartRun() {
+  PanelUpdate->hide();
+  for (QPushButton* button : {ButtonPrev, ButtonNext, ButtonCancel}) button->hide();
+  LabelSingle->clear();
+  LabelEntire->hide();
+  ProgressBarEntire->hide();
+  ProgressBarSingle->show();
+  PanelProgress->show();
+  if (!Downloading()) return RunApplyOnly();
+  FDownload->SetServer(UpdateServerHost(), UpdateServerPort());
+  FDownload->SetDecimalSeparator(QLocale().decimalPoint().toStdString());
+  // A failure may end the conversation before Start returns.
+  FDownload->Start();
+}
+
+void TFormBaZUpdate::RunApplyOnly() {
+  FView->SetAnimation(true);
+  FApplyRunning = true;
+  TUpdateOutcome outcome = TUpdateOutcome::Cancelled;
+  try {
+    FProcessor->BeginRun();
+    outcome = FProcessor->RunUpdate();
+  } catch (...) {
+    FProcessor->EndRun();
+    FApplyRunning = false;
+    RestoreAfterFailure(false);
+    HandleApplicationException(this, std::current_exception());
+    return;
+  }
+  FProcessor->EndRun();
+  FApplyRunning = false;
+  FView->SetAnimation(false);
+  switch (outcome) {
+    case TUpdateOutcome::Applied:
+      return ShowResults();
+    case TUpdateOutcome::UpToDate:
+    case TUpdateOutcome::Packed:
+      return done(mrOk);
+    case TUpdateOutcome::Cancelled:
+      return done(QDialog::Rejected);
+  }
+}
+
+void TFormBaZUpdate::DownloadFinished(const TDownloadResult& Result) {
+  // This comes from inside an event of the FTP client: the window acts
+  // once that event is over.
+  const TDownloadResult result = Result;
+  QMetaObject::invokeMethod(
+      this,
+      [this, result] {
+        switch (result.End) {
+          case TDownloadEnd::Applied:
+            return ShowResults();
+          case TDownloadEnd::UpToDate:
+          case TDownloadEnd::Packed:
+          case TDownloadEnd::NoIndex:
+            return done(mrOk);
+          case TDownloadEnd::Cancelled:
+          case TDownloadEnd::Aborted:
+            return done(QDialog::Rejected);
+          case TDownloadEnd::Failed:
+            return RestoreAfterFailure(result.Page == TNextPage::Proxy);
+          case TDownloadEnd::Error:
+            RestoreAfterFailure(true);
+            return HandleApplicationException(this, result.Exception);
+          case TDownloadEnd::Listed:
+          case TDownloadEnd::Running:
+            return RestoreAfterFailure(false);
+        }
+      },
+      Qt::QueuedConnection);
+}
+
+void TFormBaZUpdate::ShowResults() {
+  FView->Restore();
+  ShowPage(false, false, true, false, false, false);
+  MemoResults->clear();
+  for (const std::string& line : FProcessor->Results())
+    MemoResults->appendPlainText(QString::fromStdString(line));
+  ButtonOk->setDefault(true);
+  ButtonOk->setFocus();
+}
+
+void TFormBaZUpdate::RestoreAfterFailure(bool ProxyPage) {
+  FView->Restore();
+  // The proxy page changes how the server is reached; from the summary the
+  // run starts again. Apply-only has no proxy page.
+  if (ProxyPage && Downloading())
+    ShowPage(false, false, false, false, false, true);
+  else
+    ShowPage(false, false, false, false, true, false);
+}
+
+bool TFormBaZUpdate::FormCloseQuery() {
+  // Charts or the update archive are being written.
+  if (FApplyRunning || FDownload->State() == TDownloadState::Processing) return false;
+  if (!FDownload->Client().Connected()) return true;
+  // A transfer under way leaves no room for a QUIT: the conversation is
+  // dropped, and with it what was fetched; nothing has been recorded.
+  if (FDownload->Running() && FDownload->ClientBusy()) {
+    FDownload->Abort();
+    return true;
+  }
+  return FDownload->CloseQuery();
+}
+
+void TFormBaZUpdate::keyPressEvent(QKeyEvent* Event) {
+  // Escape is the Cancel button's key: without the button (during the run
+  // and on the results page) it does nothing.
+  if (Event->key() == Qt::Key_Escape && !ButtonCancel->isVisible()) return Event->accept();
+  TExtForm::keyPressEvent(Event);
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The update run shown on the wizard's progress page: message boxes, the
+// labels and bars of the file under way and of the whole run, the copy
+// animation, the hourglass, and the event pumping that keeps the window
+// alive during long steps.
+
+#include "UpdateView.h"
+#include "WizardControls.h"
+
+class TProgressPageView : public TUpdateView {
+ public:
+  TProgressPageView(QWidget* Page, const TWizardProgress& Controls) : FPage(Page), F(Controls) {}
+  ~TProgressPageView() override;
+
+  int Message(const std::string& Text, TMsgDlgType Type, TMsgDlgButtons Buttons) override;
+  void ErrorBox(const std::string& Caption, const std::string& Text) override;
+  void SetLabel(TProgressItem Item, const std::string& Text) override;
+  void ShowLabel(TProgressItem Item, bool Visible) override;
+  void SetBar(TProgressItem Item, int Position, int Max) override;
+  void ShowBar(TProgressItem Item, bool Visible) override;
+  void SetAnimation(bool Running) override;
+  void HideProgressPage() override;
+  void SetBusy(bool Busy) override;
+  void ProcessMessages() override;
+
+  // Ends every hourglass the run left and stops the animation: the window
+  // is the user's again after a failure.
+  void Restore();
+  bool Busy() const { return FBusy > 0; }
+
+ private:
+  QWidget* FPage;
+  TWizardProgress F;
+  int FBusy = 0;
+};
