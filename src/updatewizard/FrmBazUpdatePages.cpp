@@ -260,5 +260,6 @@ bool TFormBaZUpdate::CheckChartsPage() {
        UpdateSummaryLines(FMode, FOriginalFolder, FInstalledFolder, FUpdatesFolder,
                           FProcessor->ChartSets(), checked))
     MemoUpdateOptions->appendPlainText(QString::fromStdString(line));
+  MemoUpdateOptions->moveCursor(QTextCursor::Start);
   return true;
 }

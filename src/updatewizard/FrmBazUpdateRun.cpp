@@ -98,6 +98,8 @@ void TFormBaZUpdate::ShowResults() {
   MemoResults->clear();
   for (const std::string& line : FProcessor->Results())
     MemoResults->appendPlainText(QString::fromStdString(line));
+  // The list is read from its heading down.
+  MemoResults->moveCursor(QTextCursor::Start);
   ButtonOk->setDefault(true);
   ButtonOk->setFocus();
 }

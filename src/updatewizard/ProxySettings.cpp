@@ -43,6 +43,12 @@ std::string UpdateServerPort() {
   return std::to_string(port > 0 && port < 65536 ? port : DefaultUpdatePort);
 }
 
+void SaveUpdateServer(const std::string& Host, int Port) {
+  RegWriteValues(
+      rkUser, Key,
+      {TRegValue::String("Server host", Host), TRegValue::DWord("Server port", uint32_t(Port))});
+}
+
 TFtpConnectionType ProxyConnectionType(int Type) {
   switch (Type) {
     case ptUser:

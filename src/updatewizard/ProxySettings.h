@@ -35,6 +35,8 @@ void SaveProxySettings(const TProxySettings& Settings);
 // "Server host" and "Server port" of the key, or the defaults.
 std::string UpdateServerHost();
 std::string UpdateServerPort();
+// Names the update server in the settings (the demo's and the tests' own).
+void SaveUpdateServer(const std::string& Host, int Port);
 
 // The client's connection type of a proxy-page entry.
 TFtpConnectionType ProxyConnectionType(int Type);

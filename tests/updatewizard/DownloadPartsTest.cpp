@@ -98,9 +98,15 @@ TEST_F(ProxySettingsTest, StoredChecksAndTheClient) {
                            "\"Proxy port\"=dword:00000438", "\"Proxy login\"=dword:00000001",
                            "\"Proxy username\"=\"skipper\"", "\"Proxy password\"=\"s3cret\""})
     EXPECT_NE(user.find(line), std::string::npos) << line;
-  RegWriteString(rkUser, "Update", "Server host", "127.0.0.1");
-  RegWriteInteger(rkUser, "Update", "Server port", 2121);
+  // The demo names its own server with zrntool, in the same hive.
+  std::string out;
+  const std::string tool = "env ZARNAVIS_HOME=" + Q(FTemp / "home") + " " +
+                           Q(BuildDir() + "/tools/zrntool") + " settings update-server ";
+  EXPECT_EQ(RunShellCommand(tool + "127.0.0.1 2121", &out), 0) << out;
   EXPECT_EQ(UpdateServerHost(), "127.0.0.1");
+  EXPECT_EQ(UpdateServerPort(), "2121");
+  EXPECT_EQ(LoadProxySettings().Server, "proxy.local");
+  EXPECT_EQ(RunShellCommand(tool + "127.0.0.1 70000", &out), 2) << out;
   EXPECT_EQ(UpdateServerPort(), "2121");
   RegWriteInteger(rkUser, "Update", "Proxy type", 9);
   EXPECT_EQ(LoadProxySettings().Type, ptNone);

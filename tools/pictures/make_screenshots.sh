@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/screenshots: the main window in each language
-# and at twice the normal scale, and the language dialog that a stored
-# language the program does not offer brings up. Needs a built zarnavis
-# (build/dev) and xvfb-run; run it after scripts/demo, which places the
-# program on the demo CD.
+# and at twice the normal scale, the language dialog that a stored language
+# the program does not offer brings up, and the pages of both wizards (their
+# window tests draw them offscreen). Needs a built zarnavis (build/dev) and
+# xvfb-run; run it after scripts/demo, which places the program on the demo
+# CD.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -41,4 +42,7 @@ ZARNAVIS_HOME=$dir xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   import -window root -crop 402x280+311+244 "$2"
   kill $pid' _ "$program" "$out/language-dialog.png"
 rm -rf "$dir"
+
+# The wizards' pages, the update wizard's against a local update server.
+ZARNAVIS_SCREENSHOT_DIR=$out ctest --test-dir build/dev -R 'Screenshots' --output-on-failure
 ls -l "$out"
