@@ -7,8 +7,10 @@
 #include <QHeaderView>
 #include <filesystem>
 
+#include "BrowseFolderForm.h"
 #include "ChartListDraw.h"
 #include "MouseInput.h"
+#include "Paths.h"
 #include "QvEditEx.h"
 #include "SimulatedVolumes.h"
 #include "UpdateProcessor.h"
@@ -186,6 +188,43 @@ TEST_F(FrmBazUpdate, UpdatesFieldStartsByMode) {
   Click(f.ButtonPrev);
   Click(f.ButtonDownload);
   EXPECT_EQ(f.EditUpdates->text(), "");
+}
+
+TEST_F(FrmBazUpdate, BrowseButtonsUseTheFolderDialogWithTheirTitles) {
+  const std::string chosen = FTemp / "chosen";
+  fs::create_directories(chosen);
+  TFormBaZUpdate& f = NewForm("/start/cd/", "/start/charts/");
+  Click(f.ButtonUpdate);
+  struct Row {
+    QPushButton* button;
+    QLineEdit* edit;
+    const char* title;
+    std::string typed;  // empty: Cancel
+    std::string result;
+  };
+  const Row rows[] = {
+      {f.ButtonBrowseSource, f.EditSource, "Original folder", chosen, chosen},
+      {f.ButtonBrowseDest, f.EditDest, "Install folder", "", "/start/charts"},
+      {f.ButtonBrowseUpdates, f.EditUpdates, "Update(s) folder", chosen, chosen},
+      {f.ButtonBrowseUpdates, f.EditUpdates, "Update(s) folder", FTemp / "missing", chosen},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.title);
+    std::string title, start;
+    SetModalHook([&](QDialog& Dialog) -> int {
+      auto& browse = dynamic_cast<TFormBrowseFolder&>(Dialog);
+      title = browse.windowTitle().toStdString();
+      if (r.typed.empty()) return QDialog::Rejected;
+      browse.EditFolderName()->setText(QString::fromStdString(r.typed));
+      browse.ButtonOKClick();
+      return browse.result();
+    });
+    Click(r.button);
+    SetModalHook({});
+    EXPECT_EQ(title, r.title);
+    // A folder that must exist and does not is not taken.
+    EXPECT_EQ(ExcludeTrailingPathDelimiter(r.edit->text().toStdString()), r.result);
+  }
 }
 
 TEST_F(FrmBazUpdate, ChartListDrawsAndTogglesTheInstalledResolutions) {
