@@ -117,10 +117,10 @@ void TFormBaZUpdate::RestoreAfterFailure(bool ProxyPage) {
 bool TFormBaZUpdate::FormCloseQuery() {
   // Charts or the update archive are being written.
   if (FApplyRunning || FDownload->State() == TDownloadState::Processing) return false;
-  if (!FDownload->Client().Connected()) return true;
-  // A transfer under way leaves no room for a QUIT: the conversation is
-  // dropped, and with it what was fetched; nothing has been recorded.
-  if (FDownload->Running() && FDownload->ClientBusy()) {
+  // A conversation under way leaves no room for a QUIT between its
+  // requests: it is dropped, and with it what was fetched; nothing has been
+  // recorded.
+  if (FDownload->Running()) {
     FDownload->Abort();
     return true;
   }

@@ -100,15 +100,15 @@ class TUpdateDownload {
   const std::vector<std::string>& Fetched() const { return FFetched; }
   // Closing the wizard: while connected, the blocking QUIT must succeed.
   bool CloseQuery();
-  // The window is closed during a transfer, when no QUIT can be sent: the
-  // connection is dropped and the run ends without a word (Aborted);
+  // The window is closed while the conversation runs, when no QUIT fits in:
+  // the connection is dropped and the run ends without a word (Aborted);
   // nothing fetched is kept and nothing is recorded.
   void Abort();
-  // Whether a request of the client is under way (a QUIT must wait for it).
-  bool ClientBusy() const;
 
  private:
   void SetState(TDownloadState State);
+  // Whether a request of the client is under way (a QUIT must wait for it).
+  bool ClientBusy() const;
   void RequestDone(TFtpRequest Request, uint16_t Error);
   void Progress(int64_t Count);
   void BgException(const std::exception& E, bool& CanClose);

@@ -2,6 +2,7 @@
 // Helpers of the chart tests: chart-like bitmaps, chart files, and the
 // decoding of written bitmaps by Pillow, an independent reader.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -30,7 +31,9 @@ inline std::vector<uint8_t> Rle8BmpFile(int Width, int Height, const std::vector
   f[30] = 1;
   f[46] = 4;  // four colours
   for (int i = 0; i < 4; ++i) f[54 + 4 * i + 2] = uint8_t(i * 10);
-  f.insert(f.end(), Data.begin(), Data.end());
+  const size_t header = f.size();
+  f.resize(header + Data.size());
+  std::copy(Data.begin(), Data.end(), f.begin() + std::ptrdiff_t(header));
   return f;
 }
 
