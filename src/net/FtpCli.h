@@ -174,6 +174,9 @@ class TCustomFtpCli {
   void SetSocksPassword(const std::string& V);
   bool Passive() const { return FPassive; }
   void SetPassive(bool V) { FPassive = FConnectionType == ftpDirect ? V : true; }
+  // The step of the last composite request that ran last: where it ended
+  // when it failed.
+  TFtpStep LastStep() const { return FLastStep; }
   // The offset of RestGetAsync; a finished transfer sets it back to 0.
   int64_t ResumeAt() const { return FResumeAt; }
   void SetResumeAt(int64_t V) { FResumeAt = V; }

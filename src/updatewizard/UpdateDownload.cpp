@@ -28,6 +28,10 @@ bool IsCutTransfer(int Error) {
          (Error >= 10000 && Error < 11000);
 }
 
+bool IsFetch(TFtpRequest Request) {
+  return Request == ftpGetAsync || Request == ftpRestGetAsync;
+}
+
 // The remote name of an update-list entry: 180101_120_2003 is 180101.120;
 // in download-only mode the entries are the remote names.
 std::string RemoteName(const std::string& Entry, bool Applying) {
@@ -132,6 +136,7 @@ void TUpdateDownload::Start() {
   FUpdateFiles.clear();
   FFetched.clear();
   FCounter = 0;
+  FRestRefused = false;
   FProcessor.BeginRun();
   FClient->SetHostName(FHost);
   FClient->SetPort(FPort);
@@ -153,7 +158,7 @@ void TUpdateDownload::RequestDone(TFtpRequest Request, uint16_t Error) {
   if (FState == TDownloadState::Processing) return;
   FWatchdog.start();
   if (Error != 0) {
-    if (Request == ftpGetAsync && RetryTransfer(Error)) return;
+    if (IsFetch(Request) && RetryTransfer(Request, Error)) return;
     return Fail(Error, FClient->ErrorMessage());
   }
   switch (Request) {
@@ -177,14 +182,15 @@ void TUpdateDownload::RequestDone(TFtpRequest Request, uint16_t Error) {
     case ftpDirAsync:
       if (FState == TDownloadState::Listing) Listed();
       return;
-    case ftpGetAsync: {
+    case ftpGetAsync:
+    case ftpRestGetAsync: {
       if (FState != TDownloadState::FetchingIndex && FState != TDownloadState::FetchingFiles)
         return;
       const TRemoteFile* listed = FindRemoteFile(FServerFiles, FCurrent);
       const int64_t size = LocalSize(FProcessor.WorkFolder() + FCurrent);
       // The index too: one cut short would silently leave charts out.
       if (listed && size != listed->Size) {
-        if (RetryTransfer(0)) return;
+        if (RetryTransfer(Request, 0)) return;
         return Fail(426, "426 " + FCurrent + ": " + std::to_string(std::max<int64_t>(size, 0)) +
                              " of " + std::to_string(listed->Size) + " bytes received.");
       }
@@ -221,7 +227,7 @@ void TUpdateDownload::Listed() {
     FPrefix = GetText(75);
     FCurrent = IndexName;
     FAttempt = 1;
-    return Fetch(IndexName);
+    return Fetch(IndexName, 0);
   }
   std::vector<std::string> names;
   for (const TRemoteFile& f : FServerFiles) names.push_back(f.Name);
@@ -270,24 +276,42 @@ void TUpdateDownload::FetchCurrent() {
   FCurrent = FUpdateFiles[FCounter];
   FPrefix = GetText(77) + FCurrent;
   FAttempt = 1;
-  Fetch(FCurrent);
+  Fetch(FCurrent, 0);
 }
 
-void TUpdateDownload::Fetch(const std::string& Remote) {
+void TUpdateDownload::Fetch(const std::string& Remote, int64_t From) {
   FView.SetBar(TProgressItem::Single, 0, 100);
   FClient->SetLocalStream(nullptr);
   FClient->SetHostFileName(Remote);
   FClient->SetLocalFileName(FProcessor.WorkFolder() + Remote);
   FFetched.push_back(Remote);
+  FResumedFrom = From;
   FWatchdog.start();
-  FClient->GetAsync();
+  if (From > 0) {
+    FClient->SetResumeAt(From);
+    FClient->RestGetAsync();
+  } else {
+    FClient->GetAsync();
+  }
   FView.SetLabel(TProgressItem::Single, FPrefix);
 }
 
-bool TUpdateDownload::RetryTransfer(uint16_t Error) {
-  if (!IsCutTransfer(Error) || FAttempt >= MaxAttempts || !FClient->Connected()) return false;
+bool TUpdateDownload::RetryTransfer(TFtpRequest Request, uint16_t Error) {
+  if (!FClient->Connected()) return false;
+  // A server that refuses REST gets the same fetch again from the start,
+  // and no REST for the rest of the conversation.
+  if (Request == ftpRestGetAsync && Error != 0 && FClient->LastStep() == TFtpStep::Rest) {
+    FRestRefused = true;
+    Fetch(FCurrent, 0);
+    return true;
+  }
+  if (!IsCutTransfer(Error) || FAttempt >= MaxAttempts) return false;
   ++FAttempt;
-  Fetch(FCurrent);
+  // What came before stays: the fetch goes on from there.
+  const TRemoteFile* listed = FindRemoteFile(FServerFiles, FCurrent);
+  const int64_t have = LocalSize(FProcessor.WorkFolder() + FCurrent);
+  const bool resume = !FRestRefused && listed && have > 0 && have < listed->Size;
+  Fetch(FCurrent, resume ? have : 0);
   return true;
 }
 
@@ -307,8 +331,10 @@ void TUpdateDownload::RunUpdate() {
   if (Guarded([&] { outcome = FProcessor.RunUpdate(); })) Finish(outcome);
 }
 
-void TUpdateDownload::Progress(int64_t Count) {
+void TUpdateDownload::Progress(int64_t Received) {
   FWatchdog.start();
+  // A resumed fetch counts the bytes of its own transfer.
+  const int64_t Count = Received + FResumedFrom;
   const TRemoteFile* listed = FindRemoteFile(FServerFiles, FCurrent);
   if (!listed) return;
   const int64_t size = listed->Size;

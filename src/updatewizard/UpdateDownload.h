@@ -110,7 +110,7 @@ class TUpdateDownload {
   // Whether a request of the client is under way (a QUIT must wait for it).
   bool ClientBusy() const;
   void RequestDone(TFtpRequest Request, uint16_t Error);
-  void Progress(int64_t Count);
+  void Progress(int64_t Received);
   void BgException(const std::exception& E, bool& CanClose);
   void Connected();
   void Listed();
@@ -118,9 +118,12 @@ class TUpdateDownload {
   void FileFetched();
   void StartDownloads();
   void FetchCurrent();
-  void Fetch(const std::string& Remote);
-  // True when the fetch of the current file is to be repeated.
-  bool RetryTransfer(uint16_t Error);
+  // Fetches Remote into the work folder, from byte From on (REST) when that
+  // is above 0.
+  void Fetch(const std::string& Remote, int64_t From);
+  // True when the fetch of the current file is repeated: a cut transfer
+  // goes on from what came, a refused REST starts again from the start.
+  bool RetryTransfer(TFtpRequest Request, uint16_t Error);
   void ChooseUpdates();
   void RunUpdate();
   // Runs Step once the client's event that calls this has returned, unless
@@ -148,8 +151,10 @@ class TUpdateDownload {
   std::vector<TRemoteFile> FServerFiles;
   std::vector<std::string> FUpdateFiles;  // remote names, in fetch order
   std::vector<std::string> FFetched;
-  size_t FCounter = 0;  // files already fetched
-  int FAttempt = 0;     // fetches of the current file so far
+  size_t FCounter = 0;        // files already fetched
+  int FAttempt = 0;           // fetches of the current file so far
+  int64_t FResumedFrom = 0;   // where the current fetch began in the file
+  bool FRestRefused = false;  // the server answered REST with anything but 350
   std::string FCurrent;
   std::string FPrefix;
 };

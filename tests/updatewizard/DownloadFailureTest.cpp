@@ -152,13 +152,18 @@ TEST_F(DownloadFailure, ARefusedFetchAndTheRetryAfterIt) {
 }
 
 // A transfer cut short that the server still ends with 226 is fetched
-// again; cut every time, it is a failure, and nothing of it is applied.
+// again, going on from the bytes that came (REST); cut every time, it is a
+// failure, and nothing of it is applied.
 TEST_F(DownloadFailure, CutTransfersAreFetchedAgainUpToTwice) {
   const std::string first = FirstUpdate();
   StartServer({"--cut", first + ":40:1"});
   TRecordingView once;
   ASSERT_EQ(Download(TUpdateMode::DownloadAndApply, once).End, TDownloadEnd::Applied);
   EXPECT_EQ(std::count(FFetched.begin(), FFetched.end(), first), 2);
+  const std::vector<std::string> log = ServerLog();
+  const auto rest = std::find(log.begin(), log.end(), "REST 40");
+  ASSERT_NE(rest, log.end());
+  EXPECT_EQ(*std::next(rest), "RETR " + first);
   EXPECT_EQ(CheckUpdated({first.substr(0, first.size() - 4) + "_" + first.substr(first.size() - 3) +
                           "_2003.bmp"}),
             "ok\n");
@@ -177,10 +182,41 @@ TEST_F(DownloadFailure, CutTransfersAreFetchedAgainUpToTwice) {
   EXPECT_EQ(result.End, TDownloadEnd::Failed);
   EXPECT_EQ(result.ErrorCode, 426);
   EXPECT_EQ(std::count(FFetched.begin(), FFetched.end(), first), 3);
+  // Each attempt went on from the last: three pieces of 40 bytes came.
   ASSERT_EQ(always.Shown.size(), 1u);
-  EXPECT_NE(always.Shown[0].Text.find(first + ": 40 of "), std::string::npos)
+  EXPECT_NE(always.Shown[0].Text.find(first + ": 120 of "), std::string::npos)
       << always.Shown[0].Text;
   ExpectNothingChanged();
+}
+
+// The retry of a cut transfer gives the server's file byte for byte: with
+// REST from where the cut came, and from the start where REST is refused.
+TEST_F(DownloadFailure, ResumedAndRestartedFetchesGiveTheServersBytes) {
+  const std::string first = FirstUpdate();
+  for (const bool rest : {true, false}) {
+    SCOPED_TRACE(rest ? "REST taken" : "REST refused");
+    FServer.Stop();
+    fs::remove(FTemp / "ftp.log");
+    std::vector<std::string> options = {"--cut", first + ":40:1"};
+    if (!rest) options.push_back("--no-rest");
+    StartServer(options);
+    const std::string usb = FTemp / (rest ? "usb-rest" : "usb-start");
+    fs::create_directories(usb);
+    TRecordingView view;
+    ASSERT_EQ(Download(TUpdateMode::DownloadOnly, view, {}, usb + "/").End, TDownloadEnd::Packed)
+        << view.Texts().front();
+    std::string fetched;
+    ASSERT_EQ(RunShellCommand("unzip -p " + Q(usb + "/Updates.BaZ") + " " + first, &fetched), 0);
+    EXPECT_EQ(fetched, ReadFileText(ServerFolder() + first));
+    const std::vector<std::string> log = ServerLog();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "RETR " + first), 2);
+    // Taken, RETR goes on from byte 40; refused, the file comes again from
+    // the start on a new data connection.
+    const auto at = std::find(log.begin(), log.end(), "REST 40");
+    ASSERT_NE(at, log.end());
+    ASSERT_NE(std::next(at), log.end());
+    EXPECT_EQ(*std::next(at), rest ? "RETR " + first : "PASV");
+  }
 }
 
 }  // namespace
