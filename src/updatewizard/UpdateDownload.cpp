@@ -22,8 +22,10 @@ int64_t LocalSize(const std::string& File) {
 }
 
 // Failures of one transfer that a new attempt may mend: the data connection
-// broke, the server aborted the transfer, the socket failed.
-bool IsCutTransfer(int Error) {
+// broke or could not be made (the client tells the latter as 550 with a
+// text of its own), the server aborted the transfer, the socket failed.
+bool IsCutTransfer(int Error, const std::string& Message) {
+  if (Error == 550) return Message.rfind("Unable to establish data connection", 0) == 0;
   return Error == 0 || Error == 425 || Error == 426 || Error == 451 ||
          (Error >= 10000 && Error < 11000);
 }
@@ -305,7 +307,7 @@ bool TUpdateDownload::RetryTransfer(TFtpRequest Request, uint16_t Error) {
     Fetch(FCurrent, 0);
     return true;
   }
-  if (!IsCutTransfer(Error) || FAttempt >= MaxAttempts) return false;
+  if (!IsCutTransfer(Error, FClient->ErrorMessage()) || FAttempt >= MaxAttempts) return false;
   ++FAttempt;
   // What came before stays: the fetch goes on from there.
   const TRemoteFile* listed = FindRemoteFile(FServerFiles, FCurrent);
