@@ -69,12 +69,12 @@ void TFormInstall::CreatePathsPage() {
   LabelLocations = NewBoldLabel(PanelPaths, QRect(0, 96, 390, 18));
   LabelSource = NewLabel(PanelPaths, QRect(0, 124, 300, 16));
   EditSource = new QLineEdit(PanelPaths);
-  EditSource->setGeometry(0, 142, 300, 21);
-  ButtonBrowseSource = NewButton(PanelPaths, QRect(312, 140, 75, 25));
+  EditSource->setGeometry(0, 142, 282, 21);
+  ButtonBrowseSource = NewButton(PanelPaths, QRect(290, 140, 100, 25));
   LabelDest = NewLabel(PanelPaths, QRect(0, 184, 300, 16));
   EditDest = new QLineEdit(PanelPaths);
-  EditDest->setGeometry(0, 202, 300, 21);
-  ButtonBrowseDest = NewButton(PanelPaths, QRect(312, 200, 75, 25));
+  EditDest->setGeometry(0, 202, 282, 21);
+  ButtonBrowseDest = NewButton(PanelPaths, QRect(290, 200, 100, 25));
   LabelSource->setBuddy(EditSource);
   LabelDest->setBuddy(EditDest);
   connect(ButtonBrowseSource, &QPushButton::clicked, this, &TFormInstall::ButtonBrowseSourceClick);

@@ -115,8 +115,9 @@ QFrame* TFormBaZUpdate::CreateFolderField(QWidget* Parent, QLabel*& Label, QLine
   panel->setFixedSize(390, 56);
   Label = NewLabel(panel, QRect(0, 4, 300, 16));
   Edit = new QLineEdit(panel);
-  Edit->setGeometry(0, 22, 300, 21);
-  Browse = NewButton(panel, QRect(312, 20, 75, 25));
+  // Wide enough for "Durchsuchen...".
+  Edit->setGeometry(0, 22, 282, 21);
+  Browse = NewButton(panel, QRect(290, 20, 100, 25));
   Label->setBuddy(Edit);
   return panel;
 }

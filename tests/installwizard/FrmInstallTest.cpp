@@ -107,6 +107,15 @@ TEST_F(FrmInstallTest, PagesAndButtons) {
   Click(form->ButtonPrev);
   EXPECT_TRUE(form->PanelLicense->isVisible());
   EXPECT_FALSE(form->ButtonPrev->isEnabled());
+  // The browse buttons hold their text in every language ("Durchsuchen...").
+  for (uint8_t language : {TextEnglish, TextDutch, TextGerman}) {
+    CurrentLanguage = language;
+    TFormInstall other("", "");
+    QPushButton* browse = other.ButtonBrowseSource;
+    EXPECT_LE(browse->fontMetrics().horizontalAdvance(browse->text()) + 12, browse->width())
+        << browse->text().toStdString();
+  }
+  CurrentLanguage = TextEnglish;
 }
 
 TEST_F(FrmInstallTest, FolderChecksWarnAndStay) {

@@ -42,6 +42,11 @@ TEST_F(FrmBazUpdate, StartPageAndTheThreeModes) {
       EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + b->iconSize().width() + 24,
                 b->width())
           << b->text().toStdString();
+    // "Durchsuchen..." on the browse buttons too.
+    EXPECT_LE(other.ButtonBrowseSource->fontMetrics().horizontalAdvance(
+                  other.ButtonBrowseSource->text()) +
+                  12,
+              other.ButtonBrowseSource->width());
   }
   CurrentLanguage = TextEnglish;
 
