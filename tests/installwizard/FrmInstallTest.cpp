@@ -10,6 +10,7 @@
 #include "AppNotify.h"
 #include "BrowseFolderForm.h"
 #include "ChartListView.h"
+#include "FolderDialogAnswer.h"
 #include "FrmInstall.h"
 #include "FrmReplace.h"
 #include "InstallTestData.h"
@@ -189,14 +190,7 @@ TEST_F(FrmInstallTest, BrowseButtonsUseTheFolderDialog) {
     FRecorder.reset();
     FRecorder = std::make_unique<TMsgBoxRecorder>();
     std::string title;
-    SetModalHook([&](QDialog& Dialog) -> int {
-      auto& browse = dynamic_cast<TFormBrowseFolder&>(Dialog);
-      title = browse.windowTitle().toStdString();
-      if (r.typed.empty()) return QDialog::Rejected;
-      browse.EditFolderName()->setText(QString::fromStdString(r.typed));
-      browse.ButtonOKClick();
-      return browse.result();
-    });
+    SetModalHook(FolderDialogAnswer(r.typed, title));
     auto form = NewForm("/start/", "/start/");
     Click(form->ButtonNext);
     Click(r.source ? form->ButtonBrowseSource : form->ButtonBrowseDest);

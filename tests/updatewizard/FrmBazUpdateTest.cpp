@@ -7,8 +7,8 @@
 #include <QHeaderView>
 #include <filesystem>
 
-#include "BrowseFolderForm.h"
 #include "ChartListDraw.h"
+#include "FolderDialogAnswer.h"
 #include "MouseInput.h"
 #include "Paths.h"
 #include "QvEditEx.h"
@@ -215,15 +215,8 @@ TEST_F(FrmBazUpdate, BrowseButtonsUseTheFolderDialogWithTheirTitles) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.title);
-    std::string title, start;
-    SetModalHook([&](QDialog& Dialog) -> int {
-      auto& browse = dynamic_cast<TFormBrowseFolder&>(Dialog);
-      title = browse.windowTitle().toStdString();
-      if (r.typed.empty()) return QDialog::Rejected;
-      browse.EditFolderName()->setText(QString::fromStdString(r.typed));
-      browse.ButtonOKClick();
-      return browse.result();
-    });
+    std::string title;
+    SetModalHook(FolderDialogAnswer(r.typed, title));
     Click(r.button);
     SetModalHook({});
     EXPECT_EQ(title, r.title);
