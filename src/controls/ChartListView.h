@@ -29,7 +29,6 @@ class TChartListView : public QTreeWidget {
   // The sets the rows show, by index; the caller keeps them alive. Null:
   // the rows are drawn as a plain list draws them.
   void SetChartSets(const TChartSetsList* Sets) { FChartSets = Sets; }
-  bool OwnerDrawn() const { return FChartSets != nullptr; }
   // The size a row shows; the selected resolutions' unless set.
   void SetSizeOf(std::function<int64_t(const TChartSets&)> SizeOf) { FSizeOf = std::move(SizeOf); }
   const std::vector<QImage>& Images() const { return FImages; }

@@ -94,6 +94,10 @@ enum TFtpState {
   ftpsAborted            // AbortSession is tearing everything down
 };
 
+// The start of the message of a data connection that could not be made (the
+// request ends with 550, as a server's refusal does).
+extern const char* const FtpDataConnectionFailed;
+
 // "ftpsReady" and so on, for traces.
 const char* FtpStateName(TFtpState State);
 

@@ -11,6 +11,8 @@
 #include "FtpLocalFile.h"
 #include "QvFileIO.h"
 
+const char* const FtpDataConnectionFailed = "Unable to establish data connection";
+
 namespace {
 
 // A bulk transfer on a fast link is paced by the passes through the event
@@ -206,7 +208,7 @@ void TCustomFtpCli::DataSessionAvailable(uint16_t Error) {
 void TCustomFtpCli::DataSessionConnected(uint16_t Error) {
   if (!FTransferActive) return;
   if (Error != 0) {
-    FLastResponse = "Unable to establish data connection, error #" + std::to_string(Error);
+    FLastResponse = std::string(FtpDataConnectionFailed) + ", error #" + std::to_string(Error);
     FStatusCode = 550;
     FErrorMessage = FLastResponse;
     EndTransfer(550);

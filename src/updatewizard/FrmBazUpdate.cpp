@@ -51,11 +51,8 @@ QPushButton* NewActionButton(QWidget* Parent, int Top, TActionGlyph Glyph) {
 }  // namespace
 
 TFormBaZUpdate::TFormBaZUpdate(const std::string& Original, const std::string& Installed,
-                               const std::string& Updates, const QImage& Picture, QWidget* Parent)
-    : TExtForm(Parent),
-      FOriginalFolder(Original),
-      FInstalledFolder(Installed),
-      FCallerUpdatesFolder(Updates) {
+                               const std::string&, const QImage& Picture, QWidget* Parent)
+    : TExtForm(Parent), FOriginalFolder(Original), FInstalledFolder(Installed) {
   SetUpWizardWindow(*this, Picture);
   CreateControls();
   FView = std::make_unique<TProgressPageView>(

@@ -33,11 +33,11 @@ class TFormBaZUpdate : public TExtForm {
   Q_OBJECT
  public:
   // Original and Installed: the chart folders the wizard starts with and
-  // hands back on OK; Updates is kept but not read (the updates field of a
-  // new wizard starts empty). Picture: the main window's small picture
+  // hands back on OK. The launcher's updates folder is not read: the
+  // updates field of a new wizard starts empty. Picture: the main window's small picture
   // unless another is given.
   TFormBaZUpdate(const std::string& Original, const std::string& Installed,
-                 const std::string& Updates, const QImage& Picture = QImage(),
+                 const std::string& /*Updates*/, const QImage& Picture = QImage(),
                  QWidget* Parent = nullptr);
   // Stores the proxy settings; the run's work folder is gone by then.
   ~TFormBaZUpdate() override;
@@ -168,10 +168,7 @@ class TFormBaZUpdate : public TExtForm {
   void RestoreAfterFailure(bool ProxyPage);
 
   TUpdateMode FMode = TUpdateMode::DownloadAndApply;
-  bool FModeChosen = false;
   std::string FOriginalFolder, FInstalledFolder, FUpdatesFolder;
-  // The updates folder the caller passed: kept, never read.
-  std::string FCallerUpdatesFolder;
   bool FApplyRunning = false;
   TBrowseFolderDialog FBrowseFolderDialog;
   std::unique_ptr<TProgressPageView> FView;

@@ -83,7 +83,6 @@ void TFormBaZUpdate::ShowPage(bool Settings, bool Charts, bool Results, bool Pro
 void TFormBaZUpdate::ChooseAction(TUpdateMode Mode) {
   FMode = Mode;
   FProcessor->SetMode(Mode);
-  FModeChosen = true;
   ShowPage(true, false, false, false, false, false);
   PanelEditSource->setVisible(Applying());
   PanelEditDest->setVisible(Applying());

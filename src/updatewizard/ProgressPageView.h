@@ -26,7 +26,6 @@ class TProgressPageView : public TUpdateView {
   // Ends every hourglass the run left and stops the animation: the window
   // is the user's again after a failure.
   void Restore();
-  bool Busy() const { return FBusy > 0; }
 
  private:
   QWidget* FPage;

@@ -25,7 +25,7 @@ int64_t LocalSize(const std::string& File) {
 // broke or could not be made (the client tells the latter as 550 with a
 // text of its own), the server aborted the transfer, the socket failed.
 bool IsCutTransfer(int Error, const std::string& Message) {
-  if (Error == 550) return Message.rfind("Unable to establish data connection", 0) == 0;
+  if (Error == 550) return Message.rfind(FtpDataConnectionFailed, 0) == 0;
   return Error == 0 || Error == 425 || Error == 426 || Error == 451 ||
          (Error >= 10000 && Error < 11000);
 }

@@ -85,14 +85,14 @@ class FaultyHandler(FTPHandler):
 
     def ftp_RETR(self, file):
         name = file.rsplit("/", 1)[-1]
-        for spec in ARGS.fail:
-            target, code = spec.rsplit(":", 1)
+        for option in ARGS.fail:
+            target, code = option.rsplit(":", 1)
             if target == name:
                 self._restart_position = 0
                 self.respond("%s Fetch refused." % code)
                 return
-        for spec in ARGS.stall:
-            target, _, keep = spec.partition(":")
+        for option in ARGS.stall:
+            target, _, keep = option.partition(":")
             if target != name:
                 continue
             self._restart_position = 0
@@ -126,8 +126,8 @@ def main():
     parser.add_argument("--no-rest", action="store_true")
     parser.add_argument("--log")
     ARGS = parser.parse_args()
-    for spec in ARGS.cut:
-        name, keep, times = spec.rsplit(":", 2)
+    for option in ARGS.cut:
+        name, keep, times = option.rsplit(":", 2)
         CUTS[name] = [int(keep), int(times)]
     logging.basicConfig(level=logging.ERROR)
     authorizer = DummyAuthorizer()
