@@ -222,6 +222,16 @@ struct TBaZHeader {
 TBaZHeader ReadBaZHeader(TStream& Stream);
 void WriteBaZHeader(TStream& Stream, int32_t Edition, double Date);
 
+// The bytes of an update stream up to its first record: magic, edition,
+// date, palette and record count.
+constexpr size_t BaZStreamHeadSize = 786;
+// The most bytes an update stream can need for a chart whose 24-bit view
+// has ViewBytes bytes, given the first bytes of the stream (Head, for its
+// record count; a shorter one counts as no records): the head, and records
+// of at most 9 bytes before their data that write each byte of the view at
+// most once, so at most two records a byte (with a mere move between).
+int64_t BaZStreamBound(const std::vector<uint8_t>& Head, int64_t ViewBytes);
+
 // Builds the updated sheet in Target from Chart (with the row buffer
 // prepared) and the rest of the update stream after the date: the palette,
 // the count and the records. A stream that ends early raises.
