@@ -31,6 +31,7 @@ Hostile and foreign servers:
 --port-thief     on PORT, first connects to the client's data port from
                  127.0.0.2 and sends bytes of its own
 --sent FILE      writes how many bytes the hostile options sent to FILE
+                 (at least every 256 kB, and when a connection ends)
 
 Prints its port on the first line of standard output, then serves until
 killed. Every option but --log may be given more than once.
@@ -60,10 +61,11 @@ THIEVES = []
 
 def count_sent(n):
     SENT[0] += n
-    if ARGS.sent and (SENT[0] - SENT[1] >= 1 << 20 or n == 0):
+    if ARGS.sent and (SENT[0] - SENT[1] >= 1 << 18 or n == 0):
         SENT[1] = SENT[0]
-        with open(ARGS.sent, "w") as f:
+        with open(ARGS.sent + ".new", "w") as f:
             f.write("%d\n" % SENT[0])
+        os.replace(ARGS.sent + ".new", ARGS.sent)
 
 
 def listed_size(name):
