@@ -19,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class TBusyCheck;
 class TChartListView;
 class TCopyAnimation;
 class TNumberEdit;
@@ -157,7 +158,8 @@ class TFormBaZUpdate : public TExtForm {
   void BrowseFolder(int TitleId, QLineEdit* Edit);
   void ListViewChartsMouseDown(QPoint Position);
   void ListViewChartsMouseUp(QPoint Position);
-  bool MakeUpdatesFolder(const std::string& Folder);
+  // Busy: the check under way, whose boxes the user answers.
+  bool MakeUpdatesFolder(const std::string& Folder, TBusyCheck& Busy);
 
   // The run (FrmBazUpdateRun.cpp).
   void StartRun();
