@@ -154,6 +154,9 @@ class TFormBaZUpdate : public TExtForm {
   void LoadProxySettings();
   // Enables the user name and password as the login box says.
   void ProxyLoginChanged();
+  // Gives the client the way to the server that the proxy page shows; the
+  // client must not be connected.
+  void ApplyProxyPage();
   void ChooseAction(TUpdateMode Mode);
   void BrowseFolder(int TitleId, QLineEdit* Edit);
   void ListViewChartsMouseDown(QPoint Position);
