@@ -28,6 +28,10 @@ constexpr int64_t MaxUnlistedBytes = int64_t(64) << 20;
 // The slowest transfer waited for: a transfer of S bytes has the watch's
 // time plus S at this rate to end, however steadily bytes come in.
 constexpr int64_t FloorRate = 4096;  // bytes per second
+// What a refusal of such a size is told with (the reply code of a server
+// whose storage a transfer exceeds): the server, not the way to it, is at
+// fault.
+constexpr int TooLarge = 552;
 
 int64_t LocalSize(const std::string& File) {
   struct stat st {};
@@ -223,7 +227,7 @@ void TUpdateDownload::RequestDone(TFtpRequest Request, uint16_t Error) {
       const int64_t size = LocalSize(FProcessor.WorkFolder() + FCurrent);
       // More than was listed is no transfer to try again: the server sends
       // something else than it lists.
-      if (size > FBound) return Fail(426, OverLongText());
+      if (size > FBound) return Fail(TooLarge, OverLongText());
       // The index too: one cut short would silently leave charts out.
       if (listed && size != listed->Size) {
         if (RetryTransfer(Request, 0)) return;
@@ -251,7 +255,7 @@ void TUpdateDownload::Connected() {
 }
 
 void TUpdateDownload::Listed() {
-  if (FListing.GetSize() > FBound) return Fail(426, OverLongText());
+  if (FListing.GetSize() > FBound) return Fail(TooLarge, OverLongText());
   FView.SetAnimation(true);
   FServerFiles = ParseServerListing(std::string(FListing.Data().begin(), FListing.Data().end()));
   if (!FindRemoteFile(FServerFiles, IndexName)) {
@@ -321,9 +325,9 @@ void TUpdateDownload::FetchCurrent() {
 void TUpdateDownload::Fetch(const std::string& Remote, int64_t From) {
   const TRemoteFile* listed = FindRemoteFile(FServerFiles, Remote);
   if (listed && SameText(ExtractFileExt(Remote), ".idx") && listed->Size > MaxIndexBytes)
-    return Fail(426, "426 " + Remote + " is listed at " + std::to_string(listed->Size) +
-                         " bytes; no update index is larger than " + std::to_string(MaxIndexBytes) +
-                         " bytes.");
+    return Fail(TooLarge, "552 " + Remote + " is listed at " + std::to_string(listed->Size) +
+                              " bytes; no update index is larger than " +
+                              std::to_string(MaxIndexBytes) + " bytes.");
   FView.SetBar(TProgressItem::Single, 0, 100);
   FClient->SetLocalStream(nullptr);
   FClient->SetHostFileName(Remote);
@@ -387,7 +391,7 @@ void TUpdateDownload::Progress(int64_t Received, bool& Abort) {
     Abort = true;
     AfterClientEvent([this, text = OverLongText()] {
       FClient->AbortSession();
-      Fail(426, text);
+      Fail(TooLarge, text);
     });
     return;
   }
@@ -438,7 +442,8 @@ bool TUpdateDownload::Guarded(const std::function<void()>& Step) {
 void TUpdateDownload::Fail(int Error, const std::string& Message) {
   if (FResult.End != TDownloadEnd::Running || FFailing) return;
   FFailing = true;
-  const TFailureReport report = DescribeDownloadFailure(Error, Message, ViaProxy());
+  const TFailureReport report =
+      DescribeDownloadFailure(Error, Message, ViaProxy(), FState == TDownloadState::Connecting);
   FResult.ErrorCode = Error;
   FResult.Message = Message;
   FResult.Page = report.Page;
@@ -481,12 +486,12 @@ void TUpdateDownload::BeginTransfer(int64_t Bound) {
 
 std::string TUpdateDownload::OverLongText() const {
   if (FState == TDownloadState::Listing)
-    return std::string("426 The listing of ") + UpdateDirectory + " is longer than " +
+    return std::string("552 The listing of ") + UpdateDirectory + " is longer than " +
            std::to_string(FBound) + " bytes; no update folder is that large.";
   if (FindRemoteFile(FServerFiles, FCurrent))
-    return "426 " + FCurrent + ": more than the " + std::to_string(FBound) +
+    return "552 " + FCurrent + ": more than the " + std::to_string(FBound) +
            " bytes listed were sent.";
-  return "426 " + FCurrent + ": more than " + std::to_string(FBound) + " bytes were sent.";
+  return "552 " + FCurrent + ": more than " + std::to_string(FBound) + " bytes were sent.";
 }
 
 void TUpdateDownload::Finish(TUpdateOutcome Outcome) {

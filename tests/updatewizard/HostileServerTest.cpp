@@ -99,13 +99,17 @@ TEST_F(HostileServer, EachCaseEndsBoundedAndChangesNothing) {
     std::vector<std::string> Server;
     std::string Told;
   } rows[] = {
-      {"an index longer than listed", {"--flood", "baz.idx"}, "426 baz.idx: more than the "},
-      {"an update longer than listed", {"--flood", update}, "426 " + update + ": more than the "},
+      {"an index longer than listed",
+       {"--flood", "baz.idx"},
+       "(Error 552) 552 baz.idx: more than the "},
+      {"an update longer than listed",
+       {"--flood", update},
+       "(Error 552) 552 " + update + ": more than the "},
       {"an index of 2 GB as listed",
        {"--list-size", "baz.idx:2000000000", "--flood", "baz.idx"},
        "baz.idx is listed at 2000000000 bytes"},
       {"a trickling index", {"--trickle", "baz.idx:1"}, "(Error 10060) Connection timed out: "},
-      {"a listing without end", {"--endless-list"}, "426 The listing of /pub/baz/2003 is longer"},
+      {"a listing without end", {"--endless-list"}, "552 The listing of /pub/baz/2003 is longer"},
       {"a reply without end", {"--endless-reply"}, "(Error 500) 500 Reply too long."},
       {"a Data entry of 4 GB", {"--bomb", "1801"}, "EBaZFormatError: The update file "},
   };
