@@ -5,6 +5,7 @@
 
 #include "ChartArchiveReader.h"
 #include "FileAttributes.h"
+#include "FileNameCase.h"
 #include "Languages.h"
 #include "NavProgram.h"
 #include "QvRegistry.h"
@@ -139,7 +140,10 @@ bool TChartInstaller::InstallChartSet(const TChartSets& Set, int Resolution, int
     if (entry.empty() || IsNavigationFile(entry)) continue;
     TIntermediateFile chartFile(work.Path() + entry);
     if (!charts.Unpack(i)) charts.Fail(i);
-    const std::string installed = InstalledBitmapName(FDestFolder, StripFileExt(entry), Resolution);
+    // A chart installed before under another letter case is replaced under
+    // the name it has, not doubled.
+    const std::string installed =
+        ExistingFileName(FDestFolder, InstalledBitmapName("", StripFileExt(entry), Resolution));
     bool convert = true;
     if (!FReplaceAll && FileExists(installed)) {
       switch (AskReplace(Set, installed, chartFile.Name())) {

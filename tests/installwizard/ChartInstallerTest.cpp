@@ -157,14 +157,17 @@ TEST_F(ChartInstallerTest, ReplaceAnswersDecideOverExistingCharts) {
     std::filesystem::create_directories(FDest);
     FQuestions.clear();
     PlantInstalled("180102_120_2003.bmp");
-    PlantInstalled("180103_120_2003.bmp");
+    // Installed before under another letter case: asked about and kept or
+    // replaced under that name, never doubled.
+    PlantInstalled("180103_120_2003.BMP");
     const TChartSetsList sets = Find();
     const TInstallResult result = Install(sets, r.answers);
     EXPECT_EQ(FQuestions.size(), r.questions);
     EXPECT_EQ(result.Cancelled, r.cancelled);
     EXPECT_EQ(result.Installed[0].size(), r.cancelled ? 0u : 1u);
     EXPECT_EQ(ReadFileText(FDest + "180102_120_2003.bmp") != "old chart", r.firstReplaced);
-    EXPECT_EQ(ReadFileText(FDest + "180103_120_2003.bmp") != "old chart", r.secondReplaced);
+    EXPECT_EQ(ReadFileText(FDest + "180103_120_2003.BMP") != "old chart", r.secondReplaced);
+    EXPECT_FALSE(FileExists(FDest + "180103_120_2003.bmp"));
     if (r.firstReplaced) {
       EXPECT_EQ(CheckInstalled("180102", 120), "ok\n");
     }
