@@ -114,9 +114,9 @@ class TUpdateFixture : public ::testing::Test {
     TChartSetsList sets = FindChartSets(Demo->Path() + "/Charts", FInstalled);
     RestrictSelection(sets, Codes, OnlyResolution);
     TChartInstaller installer(sets, FInstalled);
-    installer.RunInstallation();
+    const TInstallResult result = installer.RunInstallation();
     installer.PruneUpdateIndex();
-    installer.RegisterChartSets();
+    installer.RegisterChartSets(result);
   }
 
   // The chart sets as the settings page accepts them.
