@@ -51,13 +51,17 @@ bool IsFetch(TFtpRequest Request) {
   return Request == ftpGetAsync || Request == ftpRestGetAsync;
 }
 
-// The remote name of an update-list entry: 180101_120_2003 is 180101.120;
-// in download-only mode the entries are the remote names.
-std::string RemoteName(const std::string& Entry, bool Applying) {
+// The remote name of an update-list entry: 180101_120_2003 is 180101.120,
+// spelt as the server lists it (the key spells 180105f what the server may
+// list as 180105F.120); in download-only mode the entries are the remote
+// names.
+std::string RemoteName(const std::string& Entry, bool Applying,
+                       const std::vector<TRemoteFile>& Listed) {
   std::string chart;
   int res = 0;
   if (!Applying || !SplitUpdateKey(Entry, chart, res)) return Entry;
-  return chart + "." + DpiText(res);
+  const TRemoteFile* listed = FindRemoteFile(Listed, chart + "." + DpiText(res));
+  return listed ? listed->Name : chart + "." + DpiText(res);
 }
 
 }  // namespace
@@ -308,7 +312,7 @@ void TUpdateDownload::AfterClientEvent(std::function<void()> Step) {
 void TUpdateDownload::StartDownloads() {
   FUpdateFiles.clear();
   for (const std::string& entry : FProcessor.UpdateList())
-    FUpdateFiles.push_back(RemoteName(entry, Applying(FProcessor.Mode())));
+    FUpdateFiles.push_back(RemoteName(entry, Applying(FProcessor.Mode()), FServerFiles));
   FCounter = 0;
   SetState(TDownloadState::FetchingFiles);
   FetchCurrent();

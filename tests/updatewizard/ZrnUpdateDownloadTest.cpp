@@ -234,6 +234,63 @@ TEST_F(ZrnUpdateDownload, DryRunListsWhatTheRunThenDoes) {
   EXPECT_EQ(Listed(out), planned);
 }
 
+// Chart names in any letter case: the CD's entries (and so the installed
+// bitmaps) and the server's update files spell them otherwise than the
+// chart codes do (180105f, NNZK_1014). Every chart is updated, by download
+// and from a disk, and then every chart is up to date.
+TEST_F(ZrnUpdateDownload, ChartNamesInAnyLetterCase) {
+  const std::string cd = FTemp / "letters/", usb = FTemp / "letters-usb/";
+  fs::create_directories(usb);
+  WriteFileText(FTemp / "letters.json", R"({"sets":[
+    {"prefix":"1801","name":"1801 Letters","charts":["180101","180105F"],"width":90,"height":50,
+     "updates":{"180101":"180101","180105F":"180105F"}},
+    {"prefix":"NNZK","name":"NNZK Letters","charts":["nnzk_1014","NNZK_2593"],"width":80,
+     "height":40,"updates":{"nnzk_1014":"NNZK_1014","NNZK_2593":"nnzk_2593"}}]})");
+  std::string out;
+  ASSERT_EQ(RunShellCommand("/usr/bin/python3 " +
+                                Q(TestScriptDir() + "/../installwizard/make_chart_sets.py") + " " +
+                                Q(cd) + " " + Q(FTemp / "letters.json"),
+                            &out),
+            0)
+      << out;
+  const std::string server = cd + "pub/baz/2003/";
+  const auto install = [&] {
+    fs::remove_all(FInstalled);
+    fs::create_directories(FInstalled);
+    ASSERT_EQ(RunShellCommand("env ZARNAVIS_HOME=" + Q(FTemp / "home") + " " +
+                                  Q(BuildDir() + "/src/installwizard/zrninstall") + " " + Q(cd) +
+                                  " " + Q(FInstalled),
+                              &out),
+              0)
+        << out;
+  };
+  const std::set<std::string> all = {"180101_120_2003.bmp",    "180101_240_2003.bmp",
+                                     "180105F_120_2003.bmp",   "180105F_240_2003.bmp",
+                                     "nnzk_1014_120_2003.bmp", "nnzk_1014_240_2003.bmp",
+                                     "NNZK_2593_120_2003.bmp", "NNZK_2593_240_2003.bmp"};
+  const auto expectAllUpdated = [&](const std::string& Command) {
+    ASSERT_EQ(RunShellCommand(Command, &out), 0) << out;
+    EXPECT_EQ(Listed(out), all) << out;
+    std::set<std::string> bitmaps;
+    for (const auto& [name, bytes] : Bitmaps()) bitmaps.insert(name);
+    EXPECT_EQ(bitmaps, all);  // each under its own name, none doubled
+    EXPECT_EQ(CheckUpdated({all.begin(), all.end()}, cd, server), "ok\n");
+    ASSERT_EQ(RunShellCommand(Command, &out), 0) << out;
+    EXPECT_EQ(out, GetText(74) + "\n");
+  };
+  install();
+  FServer.Stop();
+  StartServer({}, cd);
+  expectAllUpdated(Zrnupdate("download-apply " + Q(cd) + " " + Q(FInstalled)));
+
+  // Download only packs every set's files; applied from that disk.
+  ASSERT_EQ(RunShellCommand(Zrnupdate("download " + Q(usb)), &out), 0) << out;
+  install();
+  expectAllUpdated("env ZARNAVIS_HOME=" + Q(FTemp / "home") + " XDG_RUNTIME_DIR=" +
+                   Q(FTemp / "runtime") + " " + Q(BuildDir() + "/src/updatewizard/zrnupdate") +
+                   " apply " + Q(cd) + " " + Q(FInstalled) + " " + Q(usb) + " </dev/null");
+}
+
 TEST_F(ZrnUpdateDownload, DownloadOnlyTheChosenSets) {
   const std::string usb = FTemp / "usb";
   fs::create_directories(usb);
