@@ -10,6 +10,7 @@
 #include "TextUtils.h"
 #include "UpdateFiles.h"
 #include "WSocketErrors.h"
+#include "WorkFolder.h"
 
 const char* const UpdateDirectory = "/pub/baz/2003";
 
@@ -314,6 +315,7 @@ void TUpdateDownload::StartDownloads() {
   for (const std::string& entry : FProcessor.UpdateList())
     FUpdateFiles.push_back(RemoteName(entry, Applying(FProcessor.Mode()), FServerFiles));
   FCounter = 0;
+  if (TWorkFolder* work = FProcessor.Work()) work->MakeFilesAhead(FUpdateFiles);
   SetState(TDownloadState::FetchingFiles);
   FetchCurrent();
 }
