@@ -88,7 +88,7 @@ start_vsftpd_tls() {  # sets tls_url and tls_ca
   "$setup" authority "$tls"
   tls_port=$(free_port)
   "$setup" vsftpd-conf "$tls" "$work/root" "$tls_port" "$tls/good.pem" "$tls/good.key"
-  /usr/sbin/vsftpd "$tls/vsftpd.conf" >/dev/null 2>&1 &
+  "$setup" vsftpd "$tls" >/dev/null &
   tls_server_pid=$!
   wait_port "$tls_port"
   tls_url=ftp://127.0.0.1:$tls_port

@@ -92,8 +92,6 @@ class TVsftpdPeer {
     // else would serve the machine's own folders under absolute paths.
     if (::geteuid() != 0)
       return "vsftpd serves an anonymous folder only when started as root (CI runs as root)";
-    if (!std::filesystem::exists("/usr/sbin/vsftpd"))
-      return "vsftpd is not installed (scripts/install-deps)";
     const TTestAuthority& authority = TTestAuthority::Get();
     if (!authority.Error().empty()) return authority.Error();
     const int port = FreePort();
@@ -104,8 +102,9 @@ class TVsftpdPeer {
                             " " + ShellQuote(authority.KeyFile(Which)),
                         &out) != 0)
       return "the vsftpd configuration could not be written: " + out;
-    if (!FProcess.Start({"/usr/sbin/vsftpd", FDir / "vsftpd.conf"}, port))
-      return "vsftpd did not start on 127.0.0.1:" + std::to_string(port) + "; " + Log();
+    if (!FProcess.Start({"/bin/bash", TlsPeerSetupScript(), "vsftpd", FDir.Path()}, port))
+      return "vsftpd did not start on 127.0.0.1:" + std::to_string(port) +
+             " (is it unpacked? scripts/install-deps) " + Log();
     return "";
   }
   void Stop() { FProcess.Stop(); }

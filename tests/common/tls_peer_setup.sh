@@ -19,8 +19,13 @@
 #     session of the control connection reused), and the whole conversation
 #     and each connection's TLS outcome in DIR/vsftpd.log.
 #
+#   tls_peer_setup.sh vsftpd DIR
+#     Becomes vsftpd with DIR/vsftpd.conf (exec: stopping the PID stops it).
+#     scripts/install-deps unpacks the program to $VSFTPD.
+#
 # DIR must exist and should be private (mkdtemp): it receives private keys.
 set -euo pipefail
+VSFTPD=/usr/local/lib/zarnavis-test-peers/vsftpd
 
 authority() {
   local dir=$1
@@ -141,8 +146,12 @@ EOF
 case "${1:-}" in
   authority) authority "$2" ;;
   vsftpd-conf) vsftpd_conf "$2" "$3" "$4" "$5" "$6" ;;
+  vsftpd)
+    [ -x "$VSFTPD" ] || { echo "$VSFTPD is missing: run scripts/install-deps" >&2; exit 127; }
+    exec "$VSFTPD" "$2/vsftpd.conf"
+    ;;
   *)
-    echo "usage: $0 authority DIR | vsftpd-conf DIR ROOT PORT CERT KEY" >&2
+    echo "usage: $0 authority DIR | vsftpd-conf DIR ROOT PORT CERT KEY | vsftpd DIR" >&2
     exit 2
     ;;
 esac
