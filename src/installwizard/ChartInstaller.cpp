@@ -11,6 +11,7 @@
 #include "StoredUpdateIndex.h"
 #include "TemporaryFiles.h"
 #include "TextUtils.h"
+#include "UnpackedChart.h"
 
 bool IsNavigationFile(const std::string& EntryName) {
   const std::string ext = ExtractFileExt(EntryName);
@@ -128,21 +129,18 @@ bool TChartInstaller::InstallChartSet(const TChartSets& Set, int Resolution, int
   if (FCallbacks.OnSetStart) FCallbacks.OnSetStart(Set, Resolution, chartSet->ChartCount);
   ProcessMessages();
 
-  // Chart files keep their own names (a chart file's name must match its
-  // chart code), in a temporary folder beside the installed bitmaps that the
-  // next run sweeps when this one is killed.
-  const TTemporaryFolder work(FDestFolder + "charts");
-  TChartArchiveReader charts(*archive, chartSet->FileName, work.Path());
   int32_t setDone = 0;
-  for (int i = 0; i < charts.Count(); ++i) {
-    const std::string& entry = charts.FileName(i);
+  for (int i = 0; i < reader.Count(); ++i) {
+    const std::string& entry = reader.FileName(i);
     if (entry.empty() || IsNavigationFile(entry)) continue;
-    TIntermediateFile chartFile(work.Path() + entry);
-    if (!charts.Unpack(i)) charts.Fail(i);
+    TUnpackedChart chart(reader, i);
     const std::string installed = InstalledBitmapName(FDestFolder, StripFileExt(entry), Resolution);
     bool convert = true;
     if (!FReplaceAll && FileExists(installed)) {
-      switch (AskReplace(Set, installed, chartFile.Name())) {
+      // The question comes after the whole chart is there: a damaged chart
+      // ends the run before anyone is asked about it.
+      chart.Complete();
+      switch (AskReplace(Set, installed, entry)) {
         case TReplaceAnswer::Cancel:
           FCancelled = true;
           return false;
@@ -156,8 +154,7 @@ bool TChartInstaller::InstallChartSet(const TChartSets& Set, int Resolution, int
           break;
       }
     }
-    if (convert) ConvertChartBitmap(installed, chartFile.Name(), true);
-    chartFile.Remove();
+    if (convert) WriteInstalledChart(chart, installed, true);
     ++setDone;
     ++Processed;
     if (FCallbacks.OnChartDone) FCallbacks.OnChartDone(setDone, Processed);

@@ -20,7 +20,8 @@ struct TInstallCallbacks {
   std::function<void(const TChartSets& Set, int Resolution, int32_t ChartCount)> OnSetStart;
   // One chart is done: SetDone within the set, Processed within the run.
   std::function<void(int32_t SetDone, int32_t Processed)> OnChartDone;
-  // Without an answer function every existing chart is replaced.
+  // Without an answer function every existing chart is replaced. NewFile
+  // is the chart file's name in its archive.
   std::function<TReplaceAnswer(const std::string& Message, const std::string& ExistingFile,
                                const std::string& NewFile)>
       OnAskReplace;

@@ -7,11 +7,11 @@
 #include "ChartArchiveReader.h"
 #include "FileAttributes.h"
 #include "Languages.h"
-#include "QvBaZFile.h"
 #include "StoredUpdateIndex.h"
 #include "TemporaryFiles.h"
 #include "TextUtils.h"
 #include "UnZipper.h"
+#include "UnpackedChart.h"
 #include "UpdateFiles.h"
 #include "Volumes.h"
 #include "WorkFolder.h"
@@ -327,13 +327,10 @@ void TUpdateProcessor::ApplyChartSetUpdates(const TChartSet& Set, int Resolution
     int keyResolution = 0;
     SplitUpdateKey(*key, keyChart, keyResolution);
     FView.SetLabel(TProgressItem::Single, GetText(88) + chart + " - " + dpi + " dpi");
-    // The chart file is unpacked into memory: a sheet is tens of megabytes
-    // that a file in the work folder would only write and read back.
-    TMemoryStream chartFile;
-    reader.UnpackTo(i, chartFile);
+    TUnpackedChart chartFile(reader, i);
     const std::string output = InstalledBitmapName(FInstalledFolder, chart, Resolution);
     // The update file carries the name the index gave the chart.
-    UpdateChartBitmap(output, WorkFolder() + reader.FileName(i), chartFile,
+    WriteUpdatedChart(chartFile, WorkFolder() + reader.FileName(i), output,
                       WorkFolder() + keyChart + "." + dpi, true);
     FApplied.insert(*key);
     FView.SetBar(TProgressItem::Single, int(FApplied.size()), int(FUpdateList.size()));

@@ -75,6 +75,17 @@ class TUnZipper {
   int ExtractSelected();
   int ExtractAll();
   int ExtractToStream(TStream* Stream, const std::string& EntryName);
+  // Entry Index decoded straight into memory, for callers that take the
+  // entries one by one. CanDecode tells on the calling thread whether the
+  // entry can be decoded at all (the unknown-method message and
+  // OnSkippingFile say why not); it reads the directory if that has not
+  // been read. DecodeInto then fills Out, which has room for the entry's
+  // uncompressed size, and calls Arrived with the count of bytes there
+  // after every block. It shows nothing and raises no event but OnBadCRC
+  // (then it returns false), so it may run on a thread of its own while
+  // nothing else uses this reader or its archive.
+  bool CanDecode(int Index);
+  bool DecodeInto(int Index, uint8_t* Out, const std::function<void(uint64_t Done)>& Arrived);
   // Asks the running operation (from an event or a pumped GUI event) to stop
   // at its next block; it then ends with "User Aborted Operation" and leaves
   // no partly written file.

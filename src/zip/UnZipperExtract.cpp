@@ -1,6 +1,7 @@
 // TUnZipper: extracting entries into a folder or a stream.
 
 #include <algorithm>
+#include <cstring>
 
 #include "DiskFull.h"
 #include "FileAttributes.h"
@@ -282,4 +283,41 @@ int TUnZipper::ExtractToStream(TStream* Stream, const std::string& EntryName) {
   }
   Stream->WriteBuffer(decoded.Memory(), decoded.GetSize());
   return 1;
+}
+
+bool TUnZipper::CanDecode(int Index) {
+  if (!FDirectoryRead) ReadDirectory();
+  const TZipEntry& entry = Entry(Index);
+  const TZipCentralEntry& h = entry.Header;
+  if (!IsSupportedMethod(h.Method)) {
+    ZipMessageBox(ZipText::UnknownMethod, ZipText::ErrorCaption, TZipButtons::Ok);
+    Skipping(entry.FileName, ZipText::UnknownMethod);
+    return false;
+  }
+  if (h.Flags & zfEncrypted) {
+    if (OnBadPassword) OnBadPassword(entry.FileName);
+    Skipping(entry.FileName, "the entry is encrypted");
+    return false;
+  }
+  return true;
+}
+
+bool TUnZipper::DecodeInto(int Index, uint8_t* Out,
+                           const std::function<void(uint64_t Done)>& Arrived) {
+  const TZipEntry& entry = Entry(Index);
+  auto disks = OpenForExtraction();
+  uint64_t done = 0;
+  // The output counts against the declared size before it arrives here, so
+  // Out never takes more than that.
+  const uint32_t crc = DecodeEntryTo(
+      *disks, Index,
+      [&](const uint8_t* Data, size_t Count) {
+        std::memcpy(Out + done, Data, Count);
+        done += Count;
+        if (Arrived) Arrived(done);
+      },
+      nullptr);
+  if (crc == entry.Header.Crc32) return true;
+  if (OnBadCRC) OnBadCRC(entry.FileName, crc, entry.Header.Crc32);
+  return false;
 }

@@ -278,6 +278,13 @@ TEST_F(ChartInstallerTest, DamagedArchiveRaisesAndLeavesNoPartialFiles) {
   EXPECT_EQ(CheckInstalled("180101", 120), "ok\n");
   EXPECT_EQ(DestFiles(), (std::vector<std::string>{"180101_120_2003.bmp", "1801_120_2003.bds",
                                                    "1801_120_2003.chi"}));
+  // Over an older installation the damaged chart ends the run before the
+  // question about replacing its bitmap: only the chart before it is asked.
+  WriteFileText(FDest + "180102_120_2003.bmp", "older");
+  EXPECT_THROW(Install(sets, {TReplaceAnswer::Yes, TReplaceAnswer::Yes}), Exception);
+  ASSERT_EQ(FQuestions.size(), 1u);
+  EXPECT_NE(FQuestions[0].find("180101_120_2003.bmp"), std::string::npos);
+  EXPECT_EQ(ReadFileText(FDest + "180102_120_2003.bmp"), "older");
 }
 
 TEST_F(ChartInstallerTest, OnlyLowerCaseChiAndBdsAreNavigationFiles) {
