@@ -50,6 +50,7 @@ TBufferedFileStream::TBufferedFileStream(const std::string& FileName, int32_t Bu
   } else {
     FHandle = ::open(FileName.c_str(), OpenFlags(Mode) | O_CLOEXEC);
     if (FHandle < 0) throw EStreamError("Cannot open file " + FileName);
+    FReadOnly = OpenFlags(Mode) == O_RDONLY;
   }
   FFileName = AbsoluteName(FileName);
   FBufferSize = RoundBufferSize(BufferSize);
@@ -117,7 +118,9 @@ void TBufferedFileStream::WriteBufferToFile() {
 }
 
 void TBufferedFileStream::FlushFile() {
-  (void)::fsync(FHandle);
+  // A handle opened for reading has nothing of its own to flush; asking the
+  // system anyway would write out what another writer left dirty.
+  if (!FReadOnly) (void)::fsync(FHandle);
 }
 
 // Leaves the current block for the next one. A dirty block is stored first so

@@ -67,6 +67,7 @@ class TBufferedFileStream : public TStream {
   int64_t FFileSize = 0;
   int FHandle = -1;
   bool FDirty = false;
+  bool FReadOnly = false;
   bool FFlushAfterWrite = false;
   std::string FFileName;  // absolute; named in every error
 };
