@@ -54,9 +54,22 @@ std::vector<uint8_t> PruneIndexRecords(const std::vector<uint8_t>& Index,
   return kept;
 }
 
+namespace {
+
+// The view of a run that shows nothing.
+TInstallView& NoView() {
+  static TInstallView view;
+  return view;
+}
+
+}  // namespace
+
 TChartInstaller::TChartInstaller(const TChartSetsList& Sets, std::string DestFolder,
-                                 TInstallCallbacks Callbacks)
-    : FChartSets(Sets), FDestFolder(std::move(DestFolder)), FCallbacks(std::move(Callbacks)) {}
+                                 TInstallView& View)
+    : FChartSets(Sets), FDestFolder(std::move(DestFolder)), FView(View) {}
+
+TChartInstaller::TChartInstaller(const TChartSetsList& Sets, std::string DestFolder)
+    : TChartInstaller(Sets, std::move(DestFolder), NoView()) {}
 
 int32_t TChartInstaller::TotalCharts() const {
   int32_t total = 0;
@@ -76,11 +89,24 @@ int TChartInstaller::SelectedCount() const {
   return count;
 }
 
-void TChartInstaller::ProcessMessages() {
-  if (FCallbacks.OnProcessMessages) FCallbacks.OnProcessMessages();
+void TChartInstaller::ShowRunStart() {
+  // The whole run has a label and a bar of its own only when it installs
+  // more than one set and resolution.
+  const bool overall = SelectedCount() >= 2;
+  FView.ShowLabel(TProgressItem::Entire, overall);
+  FView.ShowBar(TProgressItem::Entire, overall);
+  FView.SetLabel(TProgressItem::Entire, overall ? GetText(24) : "");
+  FView.SetBar(TProgressItem::Entire, 0, TotalCharts());
+}
+
+void TChartInstaller::ShowChartDone(int32_t SetDone, int32_t SetCount, int32_t Processed) {
+  FView.SetBar(TProgressItem::Entire, Processed, TotalCharts());
+  FView.SetBar(TProgressItem::Single, SetDone, SetCount);
+  FView.ProcessMessages();
 }
 
 TInstallResult TChartInstaller::RunInstallation() {
+  ShowRunStart();
   TInstallResult result;
   int32_t processed = 0;
   // What a killed run left (its temporary files) goes before this run starts.
@@ -106,12 +132,6 @@ TInstallResult TChartInstaller::RunInstallation() {
   return result;
 }
 
-TReplaceAnswer TChartInstaller::AskReplace(const TChartSets& Set, const std::string& Existing,
-                                           const std::string& NewFile) {
-  if (!FCallbacks.OnAskReplace) return TReplaceAnswer::Yes;
-  return FCallbacks.OnAskReplace(ReplaceQuestion(Set.Name, Existing), Existing, NewFile);
-}
-
 bool TChartInstaller::InstallChartSet(const TChartSets& Set, int Resolution, int32_t& Processed) {
   const TChartSet* chartSet = Set.GetChartSet(Resolution);
   if (!chartSet) return true;
@@ -126,8 +146,9 @@ bool TChartInstaller::InstallChartSet(const TChartSets& Set, int Resolution, int
     FileSetReadOnly(FDestFolder + reader.FileName(i), false);
   }
 
-  if (FCallbacks.OnSetStart) FCallbacks.OnSetStart(Set, Resolution, chartSet->ChartCount);
-  ProcessMessages();
+  FView.SetLabel(TProgressItem::Single, Set.Name + " - " + DpiText(Resolution) + " dpi");
+  FView.SetBar(TProgressItem::Single, 0, chartSet->ChartCount);
+  FView.ProcessMessages();
 
   int32_t setDone = 0;
   for (int i = 0; i < reader.Count(); ++i) {
@@ -140,7 +161,7 @@ bool TChartInstaller::InstallChartSet(const TChartSets& Set, int Resolution, int
       // The question comes after the whole chart is there: a damaged chart
       // ends the run before anyone is asked about it.
       chart.Complete();
-      switch (AskReplace(Set, installed, entry)) {
+      switch (FView.AskReplace(ReplaceQuestion(Set.Name, installed), installed, entry)) {
         case TReplaceAnswer::Cancel:
           FCancelled = true;
           return false;
@@ -157,8 +178,7 @@ bool TChartInstaller::InstallChartSet(const TChartSets& Set, int Resolution, int
     if (convert) WriteInstalledChart(chart, installed, true);
     ++setDone;
     ++Processed;
-    if (FCallbacks.OnChartDone) FCallbacks.OnChartDone(setDone, Processed);
-    ProcessMessages();
+    ShowChartDone(setDone, chartSet->ChartCount, Processed);
   }
   return true;
 }

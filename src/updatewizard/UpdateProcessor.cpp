@@ -219,7 +219,7 @@ void TUpdateProcessor::UnpackArchive(const std::string& Archive) {
     const std::string name = ExtractFileName(File);
     if (failure.empty() && IsUpdateFileName(name)) failure = name + ": " + Reason;
   };
-  TUpdateBusy busy(FView);
+  TRunBusy busy(FView);
   zip.ExtractAll();
   if (!failure.empty())
     throw EZRNError("The update archive " + Archive + " could not be unpacked (" + failure + ").");
@@ -264,7 +264,7 @@ TUpdateOutcome TUpdateProcessor::PackUpdates() {
   }
   int stored = 0;
   {
-    TUpdateBusy busy(FView);
+    TRunBusy busy(FView);
     stored = zip.CreateArchive();
   }
   FView.SetAnimation(false);
@@ -307,7 +307,7 @@ void TUpdateProcessor::ApplyUpdates() {
   FApplied.clear();
   FResults = {GetText(114), ""};
   {
-    TUpdateBusy busy(FView);
+    TRunBusy busy(FView);
     for (const auto& set : FChartSets)
       for (int res = 0; res < ResolutionCount; ++res)
         if (set->GetSelected(res)) ApplyChartSetUpdates(*set->GetChartSet(res), res);
