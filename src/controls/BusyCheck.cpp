@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include "MsgBox.h"
+
 namespace {
 
 bool IsUserInput(QEvent::Type Type) {
@@ -45,6 +47,14 @@ TBusyCheck::~TBusyCheck() {
 
 void TBusyCheck::Pump() {
   QCoreApplication::processEvents();
+}
+
+int TBusyCheck::MsgBox(const std::string& Message, TMsgDlgType Type, TMsgDlgButtons Buttons) {
+  QApplication::setOverrideCursor(Qt::ArrowCursor);
+  struct TRestore {
+    ~TRestore() { QApplication::restoreOverrideCursor(); }
+  } restore;
+  return ShowMsgBox(Message, Type, Buttons);
 }
 
 bool TBusyCheck::eventFilter(QObject* Watched, QEvent* Event) {

@@ -1,5 +1,7 @@
 #include "DownloadReport.h"
 
+#include "FtpCli.h"
+
 namespace {
 
 constexpr int HostNotFound = 11001;
@@ -15,9 +17,22 @@ std::string WithNumber(int Error, const std::string& Message) {
   return "(Error " + std::to_string(Error) + ") " + Message;
 }
 
+// Whether the way to the server failed: the network, the proxy, or a
+// connection that could not be made or broke. Up to the login every answer
+// may be the proxy's. Numbers from 10000 on are the sockets' and the SOCKS
+// proxy's; 421, 425 and 426 are a server's words for a connection that
+// ends or cannot be opened.
+bool OnTheWay(int Error, const std::string& Message, bool LoggingIn) {
+  if (LoggingIn || Error >= 10000 || Error == 421 || Error == 425 || Error == 426) return true;
+  if (Error == 500) return Message.rfind("500 Control connection closed", 0) == 0;
+  if (Error == 550) return Message.rfind(FtpDataConnectionFailed, 0) == 0;
+  return false;
+}
+
 }  // namespace
 
-TFailureReport DescribeDownloadFailure(int Error, const std::string& Message, bool ViaProxy) {
+TFailureReport DescribeDownloadFailure(int Error, const std::string& Message, bool ViaProxy,
+                                       bool LoggingIn) {
   const char* const checkSettings = "Check FTP settings and try again.";
   if (Error == HostNotFound) {
     if (ViaProxy) return {WithAdvice(Message, checkSettings), TNextPage::Summary};
@@ -27,8 +42,10 @@ TFailureReport DescribeDownloadFailure(int Error, const std::string& Message, bo
   if (Error == ConnectionRefused && ViaProxy)
     return {WithAdvice(Message, checkSettings), TNextPage::Proxy};
   // Refused without a proxy included: the proxy page is where the user can
-  // change how the server is reached, and go on from there.
-  return {WithNumber(Error, Message), TNextPage::Proxy};
+  // change how the server is reached, and go on from there. Where the way
+  // is not at fault the run starts again from the summary.
+  return {WithNumber(Error, Message),
+          OnTheWay(Error, Message, LoggingIn) ? TNextPage::Proxy : TNextPage::Summary};
 }
 
 std::string DownloadSizeText(int64_t Bytes, const std::string& DecimalSeparator) {

@@ -15,8 +15,12 @@ struct TFailureReport {
 };
 
 // Error: the number the client's request ended with; Message: the client's
-// error message; ViaProxy: the connection goes through a proxy.
-TFailureReport DescribeDownloadFailure(int Error, const std::string& Message, bool ViaProxy);
+// error message; ViaProxy: the connection goes through a proxy; LoggingIn:
+// the failure came before the login was done. The proxy page follows a
+// failure on the way to the server, the summary one of the server's own
+// (a file it refuses) or of this computer (a file it cannot write).
+TFailureReport DescribeDownloadFailure(int Error, const std::string& Message, bool ViaProxy,
+                                       bool LoggingIn);
 
 // "512 bytes" below 1024 bytes, else "1,50 kB": kilobytes with two decimals
 // and the user's decimal separator.

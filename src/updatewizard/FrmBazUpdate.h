@@ -19,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class TBusyCheck;
 class TChartListView;
 class TCopyAnimation;
 class TNumberEdit;
@@ -153,11 +154,15 @@ class TFormBaZUpdate : public TExtForm {
   void LoadProxySettings();
   // Enables the user name and password as the login box says.
   void ProxyLoginChanged();
+  // Gives the client the way to the server that the proxy page shows; the
+  // client must not be connected.
+  void ApplyProxyPage();
   void ChooseAction(TUpdateMode Mode);
   void BrowseFolder(int TitleId, QLineEdit* Edit);
   void ListViewChartsMouseDown(QPoint Position);
   void ListViewChartsMouseUp(QPoint Position);
-  bool MakeUpdatesFolder(const std::string& Folder);
+  // Busy: the check under way, whose boxes the user answers.
+  bool MakeUpdatesFolder(const std::string& Folder, TBusyCheck& Busy);
 
   // The run (FrmBazUpdateRun.cpp).
   void StartRun();

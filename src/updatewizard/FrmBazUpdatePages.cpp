@@ -155,15 +155,15 @@ void TFormBaZUpdate::ButtonBrowseUpdatesClick() {
   BrowseIntoEdit(FBrowseFolderDialog, this, 41, bfDirMustExist | bfPathMustExist, EditUpdates);
 }
 
-bool TFormBaZUpdate::MakeUpdatesFolder(const std::string& Folder) {
+bool TFormBaZUpdate::MakeUpdatesFolder(const std::string& Folder, TBusyCheck& Busy) {
   if (DirectoryExists(Folder)) return true;
   EditUpdates->setFocus();
-  if (ShowMsgBox(Folder + "\r\r" + GetText(62), mtConfirmation, {mbYes, mbNo}) != mrYes)
+  if (Busy.MsgBox(Folder + "\r\r" + GetText(62), mtConfirmation, {mbYes, mbNo}) != mrYes)
     return false;
   std::error_code ec;
   std::filesystem::create_directories(Folder, ec);
   if (DirectoryExists(Folder)) return true;
-  Warn(Folder + "\r\r" + GetText(63));
+  Busy.MsgBox(Folder + "\r\r" + GetText(63), mtWarning, {mbOK});
   return false;
 }
 
@@ -173,7 +173,7 @@ bool TFormBaZUpdate::CheckSettingsPage() {
       CheckSettingsFolders(FMode, EditSource->text().toStdString(), EditDest->text().toStdString(),
                            EditUpdates->text().toStdString(), TBusyCheck::Pump);
   if (!check.Ok) {
-    Warn(check.Warning);
+    busy.MsgBox(check.Warning, mtWarning, {mbOK});
     if (check.Focus == TSettingsField::Source) EditSource->setFocus();
     if (check.Focus == TSettingsField::Dest) EditDest->setFocus();
     if (check.Focus == TSettingsField::Updates) EditUpdates->setFocus();
@@ -181,7 +181,8 @@ bool TFormBaZUpdate::CheckSettingsPage() {
   }
   // The downloads need a folder to be packed into; one that is not there
   // yet is made when the user agrees.
-  if (FMode == TUpdateMode::DownloadOnly && !MakeUpdatesFolder(check.UpdatesFolder)) return false;
+  if (FMode == TUpdateMode::DownloadOnly && !MakeUpdatesFolder(check.UpdatesFolder, busy))
+    return false;
   if (Applying()) {
     FOriginalFolder = check.OriginalFolder;
     FInstalledFolder = check.InstalledFolder;

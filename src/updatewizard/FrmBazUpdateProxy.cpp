@@ -36,7 +36,9 @@ TProxySettings TFormBaZUpdate::ProxySettings() const {
 
 void TFormBaZUpdate::ComboBoxProxyChange() {
   const TFtpConnectionType type = ProxyConnectionType(ComboBoxProxy->currentIndex());
-  FDownload->Client().SetConnectionType(type);
+  // While a failed run's connection is open the client keeps its way; the
+  // next run applies the page once that connection is ended.
+  if (!FDownload->Client().Connected()) FDownload->Client().SetConnectionType(type);
   const bool proxy = type != ftpDirect;
   const bool socks = type == ftpSocks5 || type == ftpSocks4 || type == ftpSocks4A;
   CheckBoxPassive->setChecked(proxy);
@@ -66,9 +68,13 @@ bool TFormBaZUpdate::CheckFTPPage() {
     ShowMsgBox(warning, mtWarning, {mbOK});
     return false;
   }
+  if (!FDownload->Client().Connected()) ApplyProxyPage();
+  return true;
+}
+
+void TFormBaZUpdate::ApplyProxyPage() {
   // The window's conversations use passive data connections: they pass the
   // routers of homes and marinas, and through a proxy they are the only
   // kind. Active ones are zrnupdate's --active.
-  FDownload->SetProxy(settings, true);
-  return true;
+  FDownload->SetProxy(ProxySettings(), true);
 }

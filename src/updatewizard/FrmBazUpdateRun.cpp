@@ -28,6 +28,14 @@ void TFormBaZUpdate::StartRun() {
   ProgressBarSingle->show();
   PanelProgress->show();
   if (!Downloading()) return RunApplyOnly();
+  // A failure may have left the last conversation open, and the client's
+  // way to the server cannot change while it is: that one is ended first,
+  // then the proxy page as it stands now goes to the client.
+  TFtpClient& client = FDownload->Client();
+  if (client.Connected() && !client.Quit()) client.AbortSession();
+  // The window may have been closed while the QUIT was answered.
+  if (!isVisible()) return;
+  ApplyProxyPage();
   FDownload->SetServer(UpdateServerHost(), UpdateServerPort());
   FDownload->SetDecimalSeparator(QLocale().decimalPoint().toStdString());
   // A failure may end the conversation before Start returns.
@@ -82,7 +90,9 @@ void TFormBaZUpdate::DownloadFinished(const TDownloadResult& Result) {
           case TDownloadEnd::Failed:
             return RestoreAfterFailure(result.Page == TNextPage::Proxy);
           case TDownloadEnd::Error:
-            RestoreAfterFailure(true);
+            // The update run itself failed (a damaged update, a full disk):
+            // the way to the server is not at fault.
+            RestoreAfterFailure(false);
             return HandleApplicationException(this, result.Exception);
           case TDownloadEnd::Listed:
           case TDownloadEnd::Running:

@@ -383,7 +383,8 @@ bool TUpdateDownload::Guarded(const std::function<void()>& Step) {
 
 void TUpdateDownload::Fail(int Error, const std::string& Message) {
   if (FResult.End != TDownloadEnd::Running) return;
-  const TFailureReport report = DescribeDownloadFailure(Error, Message, ViaProxy());
+  const TFailureReport report =
+      DescribeDownloadFailure(Error, Message, ViaProxy(), FState == TDownloadState::Connecting);
   FResult.ErrorCode = Error;
   FResult.Message = Message;
   FResult.Page = report.Page;

@@ -48,22 +48,29 @@ TEST(ServerListing, ASizeThatIsNoNumberRaises) {
 }
 
 TEST(DownloadReport, FailureTextsAndPages) {
+  const std::string noData = std::string(FtpDataConnectionFailed) + ", error #10061";
   struct {
     int Error;
-    bool Proxy;
+    bool Proxy, LoggingIn;
     std::string Text;
     TNextPage Page;
+    std::string Message = "M";
   } rows[] = {
-      {11001, true, "M\n\r\rCheck FTP settings and try again.", TNextPage::Summary},
-      {11001, false, "M\n\r\rMake sure you are connected to the internet and try again.",
+      {11001, true, true, "M\n\r\rCheck FTP settings and try again.", TNextPage::Summary},
+      {11001, false, true, "M\n\r\rMake sure you are connected to the internet and try again.",
        TNextPage::Proxy},
-      {10061, true, "M\n\r\rCheck FTP settings and try again.", TNextPage::Proxy},
-      {10061, false, "(Error 10061) M", TNextPage::Proxy},
-      {550, false, "(Error 550) M", TNextPage::Proxy},
-      {20015, true, "(Error 20015) M", TNextPage::Proxy},
+      {10061, true, true, "M\n\r\rCheck FTP settings and try again.", TNextPage::Proxy},
+      {10061, false, true, "(Error 10061) M", TNextPage::Proxy},
+      {20015, true, true, "(Error 20015) M", TNextPage::Proxy},
+      // The server refuses a file: nothing on the way to change.
+      {550, true, false, "(Error 550) M", TNextPage::Summary},
+      {550, false, false, "(Error 550) " + noData, TNextPage::Proxy, noData},
+      {530, true, true, "(Error 530) M", TNextPage::Proxy},
+      {426, false, false, "(Error 426) M", TNextPage::Proxy},
   };
   for (const auto& row : rows) {
-    const TFailureReport report = DescribeDownloadFailure(row.Error, "M", row.Proxy);
+    const TFailureReport report =
+        DescribeDownloadFailure(row.Error, row.Message, row.Proxy, row.LoggingIn);
     EXPECT_EQ(report.Text, row.Text) << row.Error;
     EXPECT_EQ(report.Page, row.Page) << row.Error;
   }

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "CopyAnimation.h"
+#include "QvEditEx.h"
 #include "QvLanguage.h"
 #include "StoredUpdateIndex.h"
 #include "TextUtils.h"
@@ -166,17 +167,50 @@ TEST_F(FrmBazUpdateRun, RefusedConnectionLeadsToTheProxyPageAndARetryWorks) {
   EXPECT_NE(Bitmaps(), before);
 }
 
-TEST_F(FrmBazUpdateRun, ClosingAfterARefusedFetchQuitsTheOpenConnection) {
+TEST_F(FrmBazUpdateRun, ARefusedFetchLeavesTheConnectionToARetryThroughAProxyAndToClosing) {
   Install({"1801"});
   const auto before = Bitmaps();
   StartServer({"--fail", FirstUpdate() + ":550"});
   PointSettingsAtServer("127.0.0.1", FServer.Port());
   StartDownloadAndApply();
   RunAndWait();
-  EXPECT_EQ(Messages(), std::vector<std::string>{"(Error 550) 550 Fetch refused."});
-  EXPECT_TRUE(Form().PanelFTP->isVisible());
+  const std::string refused = "(Error 550) 550 Fetch refused.";
+  EXPECT_EQ(Messages(), std::vector<std::string>{refused});
+  // The server refused a file: the way to it is not at fault.
+  EXPECT_TRUE(Form().PanelUpdate->isVisible());
   ExpectUsable();
   ASSERT_TRUE(Form().Download().Client().Connected());
+
+  // The user goes back and chooses a SOCKS 5 proxy: microsocks, which logs
+  // every connection it makes. The retry goes through it, after a QUIT to
+  // the conversation left open.
+  const int socksPort = FreePort();
+  const std::string socksLog = FTemp / "microsocks.log";
+  TPeerProcess socks;
+  ASSERT_TRUE(socks.Start({"/bin/sh", "-c",
+                           "exec /usr/bin/microsocks -i 127.0.0.1 -p " + std::to_string(socksPort) +
+                               " 2>>" + Q(socksLog)},
+                          socksPort));
+  Click(Form().ButtonPrev);
+  ASSERT_TRUE(Form().PanelFTP->isVisible());
+  Form().ComboBoxProxy->setCurrentIndex(ptSocks5);
+  Form().ComboBoxProxyChange();
+  Form().EditProxyServer->setText("127.0.0.1");
+  Form().EditProxyPort->SetIntValue(socksPort);
+  Click(Form().ButtonNext);
+  ASSERT_TRUE(Form().PanelUpdate->isVisible()) << Shown();
+  RunAndWait();
+  // No "FTP component connected" on the way: the same refusal again.
+  EXPECT_EQ(Messages(), (std::vector<std::string>{refused, refused})) << Shown();
+  EXPECT_NE(ReadFileText(socksLog).find("connected to 127.0.0.1:" + FServer.PortText()),
+            std::string::npos)
+      << ReadFileText(socksLog);
+  const auto log = ServerLog();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "QUIT"), 1);
+  EXPECT_TRUE(Form().PanelUpdate->isVisible());
+  ExpectUsable();
+  ASSERT_TRUE(Form().Download().Client().Connected());
+
   // The close box: the blocking QUIT, then the window closes.
   Form().close();
   EXPECT_TRUE(ClosedWith(QDialog::Rejected));
@@ -232,12 +266,13 @@ TEST_F(FrmBazUpdateRun, AnErrorInTheRunReachesTheReportAndLeavesTheWindowUsable)
   RunAndWait();
   ASSERT_EQ(FReports.size(), 1u) << Shown();
   EXPECT_FALSE(FReports[0].Message.empty());
-  EXPECT_TRUE(Form().PanelFTP->isVisible());
+  // The damage is no fault of the way to the server: back to the summary.
+  EXPECT_TRUE(Form().PanelUpdate->isVisible());
   ExpectUsable();
   EXPECT_EQ(Bitmaps(), before);
   EXPECT_EQ(HiveText(), hive);
 
-  // Apply-only from a disk with the same damage: the same, on the summary.
+  // Apply-only from a disk with the same damage: the same.
   const std::string disk = FTemp / "disk/";
   fs::create_directories(disk);
   fs::copy_file(root + "/pub/baz/2003/baz.idx", disk + "baz.idx");

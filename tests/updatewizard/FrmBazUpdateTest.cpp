@@ -23,6 +23,27 @@ namespace {
 
 class FrmBazUpdate : public TWizardFixture {};
 
+// The cursor every message box is shown with; the boxes are answered as
+// before.
+class TCursorAtBoxes {
+ public:
+  TCursorAtBoxes() : FAnswer(SetMsgBoxHook({})) {
+    SetMsgBoxHook([this](const TMsgBoxRequest& Request, QDialog& Box) {
+      const QCursor* cursor = QApplication::overrideCursor();
+      Shapes.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
+      return FAnswer(Request, Box);
+    });
+  }
+  ~TCursorAtBoxes() { SetMsgBoxHook(FAnswer); }
+  TCursorAtBoxes(const TCursorAtBoxes&) = delete;
+  TCursorAtBoxes& operator=(const TCursorAtBoxes&) = delete;
+
+  std::vector<Qt::CursorShape> Shapes;
+
+ private:
+  TMsgBoxHook FAnswer;
+};
+
 TEST_F(FrmBazUpdate, StartPageAndTheThreeModes) {
   TFormBaZUpdate& f = NewForm("/cd/Charts/", "/charts/");
   EXPECT_EQ(f.windowTitle(), "Choose your BaZ-action");
@@ -123,6 +144,8 @@ TEST_F(FrmBazUpdate, SettingsChecksWarnAndStay) {
        "No updates where found on the entered location.", nullptr},
   };
   TFormBaZUpdate& f = NewForm();
+  // The boxes wait for the user: no hourglass over them.
+  TCursorAtBoxes cursors;
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
     const size_t before = FRecorder->Shown().size();
@@ -155,6 +178,20 @@ TEST_F(FrmBazUpdate, SettingsChecksWarnAndStay) {
   EXPECT_TRUE(fs::is_directory(missing));
   EXPECT_TRUE(f.PanelCharts->isVisible());
   EXPECT_EQ(f.UpdatesFolder(), missing + "/");
+  // One that cannot be made (below a file, also for root): the question,
+  // then the warning, and the page stays.
+  Click(f.ButtonPrev);
+  WriteFileText(FTemp / "plain", "x");
+  const std::string impossible = FTemp / "plain/new/";
+  f.EditUpdates->setText(QString::fromStdString(impossible));
+  FRecorder->ReplyResult(mrYes);
+  Click(f.ButtonNext);
+  EXPECT_EQ(Messages().back(), impossible + "\r\r" + GetText(63));
+  EXPECT_TRUE(f.PanelSettings->isVisible());
+  EXPECT_TRUE(f.ButtonNext->isEnabled());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(cursors.Shapes.size(), FRecorder->Shown().size());
+  EXPECT_EQ(cursors.Shapes, std::vector<Qt::CursorShape>(cursors.Shapes.size(), Qt::ArrowCursor));
 }
 
 TEST_F(FrmBazUpdate, UpdatesFieldStartsByMode) {
