@@ -102,10 +102,12 @@ class TUnZipper {
   void ReadDirectoryFrom(TZipDiskSet& Disks);
   // Index of the entry whose name matches (blanks around Name ignored), or -1.
   int FindEntry(const std::string& Name) const;
-  // Decodes entry Index from Disks into Sink; returns the CRC-32 of what came out.
+  // Decodes entry Index from Disks into Sink, or into Target (room for the
+  // entry's size) and then Sink; returns the CRC-32 of what came out.
   uint32_t DecodeEntryTo(TZipDiskSet& Disks, int Index,
                          const std::function<void(const uint8_t*, size_t)>& Sink,
-                         const std::function<void(uint64_t Done)>& Progress);
+                         const std::function<void(uint64_t Done)>& Progress,
+                         uint8_t* Target = nullptr);
 
   // The disks with the directory read, read now when it was not before.
   std::unique_ptr<TZipDiskSet> OpenForExtraction();

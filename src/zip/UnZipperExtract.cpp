@@ -1,7 +1,6 @@
 // TUnZipper: extracting entries into a folder or a stream.
 
 #include <algorithm>
-#include <cstring>
 
 #include "DiskFull.h"
 #include "FileAttributes.h"
@@ -51,7 +50,8 @@ int64_t TUnZipper::LocalDataOffset(TZipSpanReader& Reader, const TZipEntry& Entr
 
 uint32_t TUnZipper::DecodeEntryTo(TZipDiskSet& Disks, int Index,
                                   const std::function<void(const uint8_t*, size_t)>& Sink,
-                                  const std::function<void(uint64_t Done)>& Progress) {
+                                  const std::function<void(uint64_t Done)>& Progress,
+                                  uint8_t* Target) {
   const TZipEntry& entry = FEntries[static_cast<size_t>(Index)];
   const TZipCentralEntry& h = entry.Header;
   // A header beyond the end of its disk: the directory points nowhere.
@@ -61,7 +61,7 @@ uint32_t TUnZipper::DecodeEntryTo(TZipDiskSet& Disks, int Index,
   if (dataStart + int64_t(h.CompressedSize) > FEntryLimit[static_cast<size_t>(Index)])
     ZipFail(ZipText::NotValid);
   TEntryInput input(reader, h.CompressedSize);
-  TZipOutput output(h.UncompressedSize, [&](const uint8_t* Data, size_t Count) {
+  TZipOutput output(h.UncompressedSize, Target, [&](const uint8_t* Data, size_t Count) {
     Sink(Data, Count);
     if (Progress) Progress(Count);
   });
@@ -307,16 +307,15 @@ bool TUnZipper::DecodeInto(int Index, uint8_t* Out,
   const TZipEntry& entry = Entry(Index);
   auto disks = OpenForExtraction();
   uint64_t done = 0;
-  // The output counts against the declared size before it arrives here, so
+  // The output counts against the declared size before it lands in Out, so
   // Out never takes more than that.
   const uint32_t crc = DecodeEntryTo(
       *disks, Index,
-      [&](const uint8_t* Data, size_t Count) {
-        std::memcpy(Out + done, Data, Count);
+      [&](const uint8_t*, size_t Count) {
         done += Count;
         if (Arrived) Arrived(done);
       },
-      nullptr);
+      nullptr, Out);
   if (crc == entry.Header.Crc32) return true;
   if (OnBadCRC) OnBadCRC(entry.FileName, crc, entry.Header.Crc32);
   return false;
