@@ -49,12 +49,14 @@ TUnpackedChart::TUnpackedChart(TChartArchiveReader& Reader, int Index)
   FDate = UnpackedFileDate(Reader.PackedDate(Index));
   FBlock = TLargeBlock(size_t(size));
   Attach(FBlock.Data(), FBlock.Size());
-  if (std::thread::hardware_concurrency() > 1) {
+  // Set before the thread starts, which reads it.
+  FThreaded = std::thread::hardware_concurrency() > 1;
+  if (FThreaded) {
     try {
       FThread = std::thread([this] { Unpack(); });
-      FThreaded = true;
     } catch (const std::system_error&) {
       // No second thread to be had: unpacked here, as on one core.
+      FThreaded = false;
     }
   }
   if (!FThreaded) Unpack();
