@@ -1,20 +1,73 @@
 #include "QvBaZFile.h"
 
+#include <algorithm>
+
 #include "FileTimes.h"
+#include "QvBmpRowReader.h"
+#include "ZipCodec.h"
 #include "Zipper.h"
 
 namespace {
 
 const char* const DataEntry = "Data";
 
+// The bytes of a sheet's 24-bit view, which update records address.
+int64_t ViewBytes(int32_t Width, int32_t Height) {
+  return int64_t(std::max(Width, 0)) * std::max(Height, 0) * 3;
+}
+
 std::string EditionMessage(const std::string& ChartFile, const std::string& BaZFile) {
   return "\"" + ChartFile + "\" and\r\"" + BaZFile +
          "\"\r\rThe files are not of the same chart edition.";
 }
 
+// Reads the first bytes of an entry and what its header declares, without
+// inflating the rest.
+class TEntryHead : public TUnZipper {
+ public:
+  // False when the archive has no entry Name.
+  bool Read(const std::string& Name, size_t Count, uint64_t& Declared, std::vector<uint8_t>& Head) {
+    auto disks = OpenDisks();
+    ReadDirectoryFrom(*disks);
+    const int index = FindEntry(Name);
+    if (index < 0) return false;
+    const TZipCentralEntry& h = FEntries[size_t(index)].Header;
+    Declared = h.UncompressedSize;
+    if (!IsSupportedMethod(h.Method) || (h.Flags & zfEncrypted)) return true;
+    struct TEnough {};
+    try {
+      DecodeEntryTo(
+          *disks, index,
+          [&](const uint8_t* Data, size_t Size) {
+            Head.insert(Head.end(), Data, Data + std::min(Size, Count - Head.size()));
+            if (Head.size() == Count) throw TEnough();
+          },
+          nullptr);
+    } catch (const TEnough&) {
+    }
+    return true;
+  }
+};
+
 // The entry "Data" of an update file, from its start; raises when the file
-// is no zip archive with such an entry or the entry is damaged.
-void ReadUpdateData(const std::string& UpdateFile, TMemoryStream& Data) {
+// is no zip archive with such an entry or the entry is damaged. An entry
+// that declares more than a chart whose 24-bit view has ViewBytes bytes can
+// need is refused before it is inflated into memory.
+void ReadUpdateData(const std::string& UpdateFile, TMemoryStream& Data, int64_t ViewBytes) {
+  {
+    TEntryHead head;
+    head.SetZipName(UpdateFile);
+    head.DoProcessMessages = false;
+    uint64_t declared = 0;
+    std::vector<uint8_t> bytes;
+    if (head.Read(DataEntry, BaZStreamHeadSize, declared, bytes)) {
+      const int64_t bound = BaZStreamBound(bytes, ViewBytes);
+      if (declared > uint64_t(bound))
+        throw EBaZFormatError(
+            "The update file " + UpdateFile + " declares " + std::to_string(declared) +
+            " bytes of data, more than its chart can need (" + std::to_string(bound) + ").");
+    }
+  }
   TUnZipper zip;
   zip.SetZipName(UpdateFile);
   zip.DoProcessMessages = false;
@@ -49,7 +102,7 @@ TBaZFile::TBaZFile(const std::string& BaZFileName, const std::string& ChartFileN
     WriteBaZHeader(*FStream, FChartEdition, Date);
     return;
   }
-  ReadUpdateData(BaZFileName, *FStream);
+  ReadUpdateData(BaZFileName, *FStream, ViewBytes(FChart->Width(), FChart->Height()));
   const TBaZHeader header = ReadBaZHeader(*FStream);
   if (header.Edition != FChartEdition)
     throw EEditionError(EditionMessage(ChartFileName, BaZFileName));
@@ -91,7 +144,11 @@ void UpdateChartImage(const std::string& OutputFile, const std::string& ChartFil
                       TChartBytes& Chart, const TZRNImage& Image, const std::string& UpdateFile,
                       bool Stamp) {
   TMemoryStream update;
-  ReadUpdateData(UpdateFile, update);
+  {
+    const TBmpRowReader sheet(Chart.Data() + Image.Offset, Image.Size,
+                              Chart.ArrivedFrom(Image.Offset));
+    ReadUpdateData(UpdateFile, update, ViewBytes(sheet.Width(), sheet.Height()));
+  }
   const TBaZHeader header = ReadBaZHeader(update);
   if (header.Edition != Image.Edition) throw EEditionError(EditionMessage(ChartFile, UpdateFile));
   const int32_t fileDate = DateTimeToFileDate(header.Date);

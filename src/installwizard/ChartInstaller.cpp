@@ -1,10 +1,12 @@
 #include "ChartInstaller.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
 #include "ChartArchiveReader.h"
 #include "FileAttributes.h"
+#include "FileNameCase.h"
 #include "Languages.h"
 #include "NavProgram.h"
 #include "QvRegistry.h"
@@ -155,7 +157,10 @@ bool TChartInstaller::InstallChartSet(const TChartSets& Set, int Resolution, int
     const std::string& entry = reader.FileName(i);
     if (entry.empty() || IsNavigationFile(entry)) continue;
     TUnpackedChart chart(reader, i);
-    const std::string installed = InstalledBitmapName(FDestFolder, StripFileExt(entry), Resolution);
+    // A chart installed before under another letter case is replaced under
+    // the name it has, not doubled.
+    const std::string installed =
+        ExistingFileName(FDestFolder, InstalledBitmapName("", StripFileExt(entry), Resolution));
     bool convert = true;
     if (!FReplaceAll && FileExists(installed)) {
       // The question comes after the whole chart is there: a damaged chart
@@ -197,19 +202,25 @@ void TChartInstaller::PruneUpdateIndex() {
   if (stored) WriteStoredUpdateIndexes(kept);
 }
 
-void TChartInstaller::RegisterChartSets() {
+void TChartInstaller::RegisterChartSets(const TInstallResult& Result) {
   // Without the navigation program's key (it cannot be created) the program
   // still records its own sets; a failing write after that raises.
   const bool autoImport = RegCreateRootKey(TRegRoot::CurrentUser, NavAutoImportKey);
   for (const auto& set : FChartSets) {
     for (int res = 0; res < ResolutionCount; ++res) {
-      if (!set->GetSelected(res)) continue;
+      const std::vector<std::string>& installed = Result.Installed[res];
+      if (!set->GetSelected(res) ||
+          std::find(installed.begin(), installed.end(), set->Name) == installed.end())
+        continue;
       const std::string dpi = DpiText(res);
       RegWriteString(rkMachine, "ChartSets\\" + set->Name, dpi, FDestFolder);
+      // The calibration file as the archive spelt it ("nnzk_240_2003.chi"
+      // for the set code "NNZK").
       if (autoImport)
         RegWriteRootString(
             TRegRoot::CurrentUser, NavAutoImportKey, set->Name + " (" + dpi + ")",
-            FDestFolder + set->Code + "_" + dpi + "_" + std::to_string(ChartEdition) + ".chi");
+            ExistingFileName(FDestFolder,
+                             set->Code + "_" + dpi + "_" + std::to_string(ChartEdition) + ".chi"));
     }
   }
 }

@@ -54,9 +54,10 @@ class TChartInstaller {
   bool InstallChartSet(const TChartSets& Set, int Resolution, int32_t& Processed);
   // Drops the stored update-index records of the charts of the selected sets.
   void PruneUpdateIndex();
-  // Records every selected pair in the settings and in the navigation
-  // program's automatic-import list.
-  void RegisterChartSets();
+  // Records the pairs whose installation finished (those of Result, the
+  // closing message's list) in the settings and in the navigation program's
+  // automatic-import list; a cancelled run records no pair it never reached.
+  void RegisterChartSets(const TInstallResult& Result);
 
   bool ReplaceAll() const { return FReplaceAll; }
   bool Cancelled() const { return FCancelled; }

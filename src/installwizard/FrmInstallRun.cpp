@@ -122,6 +122,6 @@ void TFormInstall::RunInstallation() {
   const std::string message = InstalledSetsMessage(result);
   if (!message.empty()) ShowMsgBox(message, mtInformation, {mbOK});
   installer.PruneUpdateIndex();
-  installer.RegisterChartSets();
+  installer.RegisterChartSets(result);
   done(mrOk);
 }

@@ -1,6 +1,6 @@
 #include "NavProgram.h"
 
-#include "FileAttributes.h"
+#include "FileNameCase.h"
 #include "Paths.h"
 #include "QvRegistry.h"
 
@@ -64,7 +64,7 @@ TNavProgramInfo DetectNavigationProgram() {
   }
   const std::string instDir = ReadNavString("InstDir");
   if (!instDir.empty())
-    info.ProgramFile = FileExists(IncludeTrailingPathDelimiter(instDir) + "rur.exe");
+    info.ProgramFile = !FindFileNoCase(IncludeTrailingPathDelimiter(instDir), "rur.exe").empty();
   return info;
 }
 

@@ -19,6 +19,11 @@ std::string Lower(std::string Text) {
   return Text;
 }
 
+// What the control connection reads for one readiness notice at most, and
+// for one command at most: no real reply comes near it.
+constexpr size_t MaxControlBytesPerNotice = 64 * 1024;
+constexpr size_t MaxReplyBytes = 256 * 1024;
+
 std::string WinsockFailure(int Error) {
   return "500 " + WSocketErrorDesc(Error) + " (Winsock error #" + std::to_string(Error) + ")";
 }
@@ -53,6 +58,7 @@ TCustomFtpCli::TCustomFtpCli()
   FControlSocket->OnSessionClosed = [this](TCustomWSocket*, uint16_t e) {
     Guarded([&] { ControlSessionClosed(e); });
   };
+  FControlSocket->SetComponentOptions(wsoNoReceiveLoop);
   for (TWSocket* s : {FControlSocket.get(), FDataSocket.get()}) {
     s->OnBgException = [this](TCustomWSocket*, const std::exception& e, bool& canClose) {
       canClose = false;
@@ -207,6 +213,7 @@ bool TCustomFtpCli::Connected() const {
 void TCustomFtpCli::SendCommand(std::string Cmd) {
   if (OnCommand) OnCommand(this, Cmd);
   Trace("> " + TracedCommand(Cmd));
+  FReplyBytes = 0;
   if (FControlSocket->State() == wsConnected) FControlSocket->SendStr(Cmd + "\r\n");
 }
 
@@ -505,6 +512,7 @@ bool TCustomFtpCli::DoOpen() {
   // look like a requested one.
   FQuitPending = false;
   FReader.Clear();
+  FReplyBytes = 0;
   FReader.SetAcceptLF((FOptions & ftpAcceptLF) != 0);
   SetState(ftpsResolving);
   ApplySocks(*FControlSocket);
@@ -544,24 +552,36 @@ void TCustomFtpCli::ControlSessionConnected(uint16_t Error) {
   FConnected = true;
 }
 
+// At most MaxControlBytesPerNotice per readiness notice (the socket makes one
+// call per notice): a server that sends a reply without end, faster than it
+// is read, must not keep the event loop, and with it every timer, waiting.
 void TCustomFtpCli::ControlDataAvailable() {
-  char buffer[TFtpLineReader::BufferSize];
-  const size_t room = std::max<size_t>(FReader.Room(), 1);
-  const int n = FControlSocket->Receive(buffer, static_cast<int>(room));
-  if (n <= 0) return;  // nothing now, or the close notice follows
-  FReader.Append(buffer, static_cast<size_t>(n));
-  std::string line;
   const int handle = FControlSocket->HSocket();
-  while (handle == FControlSocket->HSocket() && FReader.NextLine(line)) ProcessLine(line);
-  if (handle == FControlSocket->HSocket() && FReader.Overflow()) {
-    // A server that never ends its line would otherwise hold the request for ever.
-    FReader.Clear();
-    FLastResponse = "500 Reply line too long.";
-    FStatusCode = 500;
-    FRequestResult = 500;
-    FErrorMessage = FLastResponse;
-    FControlSocket->Close();
+  for (size_t taken = 0; taken < MaxControlBytesPerNotice;) {
+    char buffer[TFtpLineReader::BufferSize];
+    const size_t room = std::max<size_t>(FReader.Room(), 1);
+    const int n = FControlSocket->Receive(buffer, static_cast<int>(room));
+    if (n <= 0) return;  // nothing now, or the close notice follows
+    taken += static_cast<size_t>(n);
+    FReplyBytes += static_cast<size_t>(n);
+    FReader.Append(buffer, static_cast<size_t>(n));
+    std::string line;
+    while (handle == FControlSocket->HSocket() && FReader.NextLine(line)) ProcessLine(line);
+    if (handle != FControlSocket->HSocket()) return;
+    // A server that never ends its line, or its reply, would otherwise hold
+    // the request for ever.
+    if (FReader.Overflow()) return DropControl("500 Reply line too long.");
+    if (FReplyBytes > MaxReplyBytes) return DropControl("500 Reply too long.");
   }
+}
+
+void TCustomFtpCli::DropControl(const char* Reason) {
+  FReader.Clear();
+  FLastResponse = Reason;
+  FStatusCode = 500;
+  FRequestResult = 500;
+  FErrorMessage = FLastResponse;
+  FControlSocket->Close();
 }
 
 void TCustomFtpCli::ProcessLine(const std::string& Line) {

@@ -254,6 +254,8 @@ class TCustomFtpCli {
   void ControlSessionConnected(uint16_t Error);
   void ControlDataAvailable();
   void ControlSessionClosed(uint16_t Error);
+  // Closes the control connection of a server that broke the protocol.
+  void DropControl(const char* Reason);
 
   // Data connection.
   void TransferReply();
@@ -320,6 +322,7 @@ class TCustomFtpCli {
   bool FQuitPending = false;
   bool FConnected = false;
   TFtpLineReader FReader;
+  size_t FReplyBytes = 0;  // received since the last command was sent
   std::chrono::steady_clock::time_point FDeadline;
 
   std::string FDataCommand = "LIST";

@@ -3,6 +3,7 @@
 // and the close of the data connection have arrived.
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -196,6 +197,16 @@ void TCustomFtpCli::DataSessionAvailable(uint16_t Error) {
   TWSocket& data = *FDataSocket;
   if (data.State() != wsListening) return;
   const int handle = data.Accept();
+  // Only the server may deliver, as in passive mode, where the client
+  // connects to it alone: a connection from any other address (anyone on
+  // the network who saw the PORT may try first) is dropped, and the socket
+  // goes on listening.
+  const std::string peer = handle < 0 ? std::string() : WSocketPeerAddr(handle);
+  if (handle >= 0 && peer != FControlSocket->GetPeerAddr()) {
+    Trace("! Data connection from " + peer + " refused");
+    ::close(handle);
+    return;
+  }
   data.OnSessionClosed = nullptr;
   data.Close();  // only one data connection per transfer
   if (handle < 0) return;

@@ -577,9 +577,12 @@ int TCustomWSocket::GetSockName(std::string& Addr, uint16_t& Port) {
 }
 
 std::string TCustomWSocket::GetPeerAddr() {
+  return WSocketPeerAddr(FHSocket);
+}
+
+std::string WSocketPeerAddr(int Handle) {
   sockaddr_in sa{};
   socklen_t len = sizeof sa;
-  if (FHSocket == -1 || ::getpeername(FHSocket, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
-    return {};
+  if (Handle == -1 || ::getpeername(Handle, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return {};
   return WSocketIPToStr(ntohl(sa.sin_addr.s_addr));
 }

@@ -56,6 +56,8 @@ void WSocketResolveProto(const std::string& Proto);
 // True for dotted-decimal text; Ip receives the address (host byte order).
 bool WSocketIsDottedIP(const std::string& Text, uint32_t* Ip = nullptr);
 std::string WSocketIPToStr(uint32_t Ip);
+// The dotted address of the peer of a connected socket handle (empty when none).
+std::string WSocketPeerAddr(int Handle);
 
 // Asks a background-exception handler whether the object may be closed
 // (it may unless the handler says otherwise; a handler that throws itself

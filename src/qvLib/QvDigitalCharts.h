@@ -153,6 +153,12 @@ class TChartBytes {
   virtual bool Arriving() const { return false; }
   virtual size_t Arrived(size_t End) { return FSize; }
   virtual void Complete() {}
+  // Arrived() for the bytes from Offset on, counted from there, as a reader
+  // of those bytes takes it (TBmpRowReader); empty when all are there.
+  std::function<size_t(size_t End)> ArrivedFrom(size_t Offset) {
+    if (!Arriving()) return {};
+    return [this, Offset](size_t End) { return Arrived(Offset + End) - Offset; };
+  }
 
  protected:
   TChartBytes() = default;
@@ -258,6 +264,16 @@ struct TBaZHeader {
 // Raises "TBaZFile.Create: This is not a .baz file." for a wrong magic.
 TBaZHeader ReadBaZHeader(TStream& Stream);
 void WriteBaZHeader(TStream& Stream, int32_t Edition, double Date);
+
+// The bytes of an update stream up to its first record: magic, edition,
+// date, palette and record count.
+constexpr size_t BaZStreamHeadSize = 786;
+// The most bytes an update stream can need for a chart whose 24-bit view
+// has ViewBytes bytes, given the first bytes of the stream (Head, for its
+// record count; a shorter one counts as no records): the head, and records
+// of at most 9 bytes before their data that write each byte of the view at
+// most once, so at most two records a byte (with a mere move between).
+int64_t BaZStreamBound(const std::vector<uint8_t>& Head, int64_t ViewBytes);
 
 // Builds the updated sheet in Target from Chart (with the row buffer
 // prepared) and the rest of the update stream after the date: the palette,

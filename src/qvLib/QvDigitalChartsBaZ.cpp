@@ -53,11 +53,15 @@ std::vector<TRGB> ReadPalette(TStream& Update) {
   return palette;
 }
 
+int32_t LittleInt32(const uint8_t* Bytes) {
+  return int32_t(uint32_t(Bytes[0]) | (uint32_t(Bytes[1]) << 8) | (uint32_t(Bytes[2]) << 16) |
+                 (uint32_t(Bytes[3]) << 24));
+}
+
 int32_t ReadRecordCount(TStream& Update) {
   uint8_t count[4];
   ReadPart(Update, count, 4, "record count");
-  return int32_t(uint32_t(count[0]) | (uint32_t(count[1]) << 8) | (uint32_t(count[2]) << 16) |
-                 (uint32_t(count[3]) << 24));
+  return LittleInt32(count);
 }
 
 // Where the next record patches the 24-bit view: its start, which follows
@@ -95,6 +99,14 @@ TBaZHeader ReadBaZHeader(TStream& Stream) {
   for (int i = 7; i >= 0; --i) bits = (bits << 8) | date[i];
   std::memcpy(&header.Date, &bits, 8);
   return header;
+}
+
+int64_t BaZStreamBound(const std::vector<uint8_t>& Head, int64_t ViewBytes) {
+  constexpr int64_t MaxRecordHead = 1 + 4 + 4;  // flags, skip, length
+  int64_t records = 0;
+  if (Head.size() >= BaZStreamHeadSize) records = LittleInt32(Head.data() + BaZStreamHeadSize - 4);
+  records = std::clamp<int64_t>(records, 0, 2 * ViewBytes + 1);
+  return int64_t(BaZStreamHeadSize) + records * MaxRecordHead + ViewBytes;
 }
 
 void WriteBaZHeader(TStream& Stream, int32_t Edition, double Date) {

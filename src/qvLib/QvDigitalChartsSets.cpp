@@ -11,6 +11,8 @@
 #include <set>
 
 #include "CodePage.h"
+#include "FileNameCase.h"
+#include "Paths.h"
 #include "QvDigitalCharts.h"
 #include "TextUtils.h"
 
@@ -22,20 +24,6 @@ const char* const ZRAMagic = "ZRA2";
 
 [[noreturn]] void NotAZRAFile() {
   throw EStreamError("LoadZRAFileHeader: This is not a valid .zra file.");
-}
-
-// The real name of the file in Folder whose name equals Name without regard
-// to case (the exact name first); empty when there is none.
-std::string FindFileNoCase(const fs::path& Folder, const std::string& Name) {
-  std::error_code ec;
-  if (fs::is_regular_file(Folder / Name, ec)) return (Folder / Name).string();
-  const std::string wanted = LowerCase(Name);
-  std::set<std::string> matches;
-  for (const auto& entry : fs::directory_iterator(Folder, ec)) {
-    if (entry.is_regular_file(ec) && LowerCase(entry.path().filename().string()) == wanted)
-      matches.insert(entry.path().string());
-  }
-  return matches.empty() ? std::string() : *matches.begin();
 }
 
 }  // namespace
@@ -98,8 +86,10 @@ TChartSet::TChartSet(const std::string& FileName, const std::string& Folder, std
 TChartSets::TChartSets(const std::string& Prefix, const std::string& Folder, int32_t Edition) {
   const fs::path prefix(Prefix);
   for (int index = 0; index < ResolutionCount; ++index) {
-    const std::string file = FindFileNoCase(
-        prefix.parent_path(), prefix.filename().string() + "_" + DpiText(index) + ".zra");
+    const std::string folder = prefix.parent_path().string();
+    const std::string file =
+        FindFileNoCase(folder.empty() ? folder : IncludeTrailingPathDelimiter(folder),
+                       prefix.filename().string() + "_" + DpiText(index) + ".zra");
     if (file.empty()) continue;
     Name.clear();
     auto set = std::make_unique<TChartSet>(file, Folder, Name, this->Edition, ChartCount);

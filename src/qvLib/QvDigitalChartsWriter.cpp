@@ -408,12 +408,7 @@ void WriteWholeChartImage(const std::string& OutputFile, const uint8_t* Data, si
 void WriteChartImage(const std::string& OutputFile, TChartBytes& Chart, const TZRNImage& Image,
                      TStream* Update, const std::string& StampText, int32_t Date) {
   const uint8_t* data = Chart.Data() + Image.Offset;
-  TBytesArrived arrived;
-  if (Chart.Arriving())
-    arrived = [&Chart, &Image](size_t End) {
-      return Chart.Arrived(Image.Offset + End) - Image.Offset;
-    };
-  TBmpRowReader reader(data, Image.Size, std::move(arrived));
+  TBmpRowReader reader(data, Image.Size, Chart.ArrivedFrom(Image.Offset));
   if (reader.TopDown() || reader.BitsPerPixel() > 8) {
     Chart.Complete();
     WriteWholeChartImage(OutputFile, data, Image.Size, Update, StampText, Date);

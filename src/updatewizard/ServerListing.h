@@ -1,6 +1,7 @@
 #pragma once
-// The update server's directory listing (a Unix-style long listing, as LIST
-// gives it) turned into the files the update run may fetch.
+// The update server's directory listing, as LIST gives it (a Unix-style
+// long listing, or the MS-DOS style of Windows FTP services), turned into
+// the files the update run may fetch.
 
 #include <cstdint>
 #include <string>
@@ -17,11 +18,13 @@ struct TRemoteFile {
 };
 
 // The update files of the listing, in listing order. A line is taken when it
-// ends in ".idx", ".120" or ".240" (exactly so) and its name, the text after
-// its last space, is a plain file name; its size is the token that ends 14
-// characters before that space (the 12-character date of a long listing and
-// its spaces lie between). Raises EConvertError when that token is no
-// number.
+// ends in ".idx", ".120" or ".240" (exactly so) and its name is a plain file
+// name. An MS-DOS style line ("12-08-03  07:56AM  2435 180101.120") gives
+// the name after its size, and a folder ("<DIR>") is left out. Any other
+// line is read as a long listing: the name is the text after its last space,
+// the size the token that ends 14 characters before that space (the
+// 12-character date and its spaces lie between). Raises EConvertError when
+// the size is no 32-bit number.
 std::vector<TRemoteFile> ParseServerListing(const std::string& Listing);
 
 // The entry of Name (compared without regard to case), or null.

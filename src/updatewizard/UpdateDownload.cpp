@@ -4,7 +4,10 @@
 
 #include <sys/stat.h>
 
+#include <limits>
+
 #include "Languages.h"
+#include "TextUtils.h"
 #include "UpdateFiles.h"
 #include "WSocketErrors.h"
 
@@ -15,6 +18,20 @@ namespace {
 const char* const IndexName = "baz.idx";
 // A file is fetched at most this often when its transfers are cut.
 constexpr int MaxAttempts = 3;
+
+// Bounds against a broken or hostile server, far beyond any real update
+// folder: what a listing or an update index may hold, and what a file the
+// listing leaves out may bring.
+constexpr int64_t MaxListingBytes = 1 << 20;
+constexpr int64_t MaxIndexBytes = 1 << 20;
+constexpr int64_t MaxUnlistedBytes = int64_t(64) << 20;
+// The slowest transfer waited for: a transfer of S bytes has the watch's
+// time plus S at this rate to end, however steadily bytes come in.
+constexpr int64_t FloorRate = 4096;  // bytes per second
+// What a refusal of such a size is told with (the reply code of a server
+// whose storage a transfer exceeds): the server, not the way to it, is at
+// fault.
+constexpr int TooLarge = 552;
 
 int64_t LocalSize(const std::string& File) {
   struct stat st {};
@@ -34,13 +51,17 @@ bool IsFetch(TFtpRequest Request) {
   return Request == ftpGetAsync || Request == ftpRestGetAsync;
 }
 
-// The remote name of an update-list entry: 180101_120_2003 is 180101.120;
-// in download-only mode the entries are the remote names.
-std::string RemoteName(const std::string& Entry, bool Applying) {
+// The remote name of an update-list entry: 180101_120_2003 is 180101.120,
+// spelt as the server lists it (the key spells 180105f what the server may
+// list as 180105F.120); in download-only mode the entries are the remote
+// names.
+std::string RemoteName(const std::string& Entry, bool Applying,
+                       const std::vector<TRemoteFile>& Listed) {
   std::string chart;
   int res = 0;
   if (!Applying || !SplitUpdateKey(Entry, chart, res)) return Entry;
-  return chart + "." + DpiText(res);
+  const TRemoteFile* listed = FindRemoteFile(Listed, chart + "." + DpiText(res));
+  return listed ? listed->Name : chart + "." + DpiText(res);
 }
 
 }  // namespace
@@ -84,12 +105,14 @@ TUpdateDownload::TUpdateDownload(TUpdateProcessor& Processor, TUpdateView& View)
   FClient->OnRequestDone = [this](TCustomFtpCli*, TFtpRequest Rq, uint16_t Error) {
     RequestDone(Rq, Error);
   };
-  FClient->OnProgress = [this](TCustomFtpCli*, int64_t Count, bool&) { Progress(Count); };
+  FClient->OnProgress = [this](TCustomFtpCli*, int64_t Count, bool& Abort) {
+    Progress(Count, Abort);
+  };
   FClient->OnBgException = [this](TCustomFtpCli*, const std::exception& E, bool& CanClose) {
     BgException(E, CanClose);
   };
   FClient->OnError = [this](TCustomFtpCli*, std::string& Message) {
-    FView.Message(Message, mtWarning, {mbOK});
+    ShowBox([&] { FView.Message(Message, mtWarning, {mbOK}); });
   };
   FWatchdog.setSingleShot(true);
   FWatchdog.setInterval(30 * 1000);
@@ -97,10 +120,22 @@ TUpdateDownload::TUpdateDownload(TUpdateProcessor& Processor, TUpdateView& View)
     FClient->AbortSession();
     Fail(WSAETIMEDOUT, WSocketErrorDesc(WSAETIMEDOUT));
   });
+  FDeadline.setSingleShot(true);
+  QObject::connect(&FDeadline, &QTimer::timeout, [this] {
+    const int64_t received = FClient->ByteCount() + FResumedFrom;
+    FClient->AbortSession();
+    const std::string what = FState == TDownloadState::Listing ? "the listing" : FCurrent;
+    const TRemoteFile* listed = FindRemoteFile(FServerFiles, FCurrent);
+    Fail(WSAETIMEDOUT,
+         WSocketErrorDesc(WSAETIMEDOUT) + ": " + what + " not complete after " +
+             std::to_string(FDeadlineSeconds) + " seconds (" + std::to_string(received) +
+             (listed ? " of " + std::to_string(listed->Size) : std::string()) + " bytes).");
+  });
 }
 
 TUpdateDownload::~TUpdateDownload() {
   FWatchdog.stop();
+  FDeadline.stop();
   if (FClient->Connected()) FClient->AbortSession();
 }
 
@@ -139,6 +174,7 @@ void TUpdateDownload::Start() {
   FFetched.clear();
   FCounter = 0;
   FRestRefused = false;
+  FFailing = false;
   FProcessor.BeginRun();
   FClient->SetHostName(FHost);
   FClient->SetPort(FPort);
@@ -150,7 +186,7 @@ void TUpdateDownload::Start() {
   FClient->SetPassive(FPassive);
   FView.SetLabel(TProgressItem::Single, GetText(72) + FHost + "...");
   SetState(TDownloadState::Connecting);
-  FWatchdog.start();
+  RestartWatch();
   if (!FClient->ConnectAsync()) Fail(FClient->StatusCode(), FClient->ErrorMessage());
 }
 
@@ -158,7 +194,8 @@ void TUpdateDownload::RequestDone(TFtpRequest Request, uint16_t Error) {
   if (FResult.End != TDownloadEnd::Running || FState == TDownloadState::Idle) return;
   // The QUIT after the last file: the run goes on whatever it answers.
   if (FState == TDownloadState::Processing) return;
-  FWatchdog.start();
+  FDeadline.stop();
+  RestartWatch();
   if (Error != 0) {
     if (IsFetch(Request) && RetryTransfer(Request, Error)) return;
     return Fail(Error, FClient->ErrorMessage());
@@ -179,6 +216,8 @@ void TUpdateDownload::RequestDone(TFtpRequest Request, uint16_t Error) {
       FListing.Clear();
       FClient->SetLocalStream(&FListing);
       FClient->SetHostFileName("");
+      FResumedFrom = 0;
+      BeginTransfer(MaxListingBytes);
       FClient->DirAsync();
       return;
     case ftpDirAsync:
@@ -190,6 +229,9 @@ void TUpdateDownload::RequestDone(TFtpRequest Request, uint16_t Error) {
         return;
       const TRemoteFile* listed = FindRemoteFile(FServerFiles, FCurrent);
       const int64_t size = LocalSize(FProcessor.WorkFolder() + FCurrent);
+      // More than was listed is no transfer to try again: the server sends
+      // something else than it lists.
+      if (size > FBound) return Fail(TooLarge, OverLongText());
       // The index too: one cut short would silently leave charts out.
       if (listed && size != listed->Size) {
         if (RetryTransfer(Request, 0)) return;
@@ -217,11 +259,14 @@ void TUpdateDownload::Connected() {
 }
 
 void TUpdateDownload::Listed() {
+  if (FListing.GetSize() > FBound) return Fail(TooLarge, OverLongText());
   FView.SetAnimation(true);
   FServerFiles = ParseServerListing(std::string(FListing.Data().begin(), FListing.Data().end()));
   if (!FindRemoteFile(FServerFiles, IndexName)) {
-    FView.Message("No BaZ Update information found on FTP Server (baz.idx does not exist).",
-                  mtError, {mbOK});
+    ShowBox([this] {
+      FView.Message("No BaZ Update information found on FTP Server (baz.idx does not exist).",
+                    mtError, {mbOK});
+    });
     return Finish(TDownloadEnd::NoIndex);
   }
   if (Applying(FProcessor.Mode())) {
@@ -267,7 +312,7 @@ void TUpdateDownload::AfterClientEvent(std::function<void()> Step) {
 void TUpdateDownload::StartDownloads() {
   FUpdateFiles.clear();
   for (const std::string& entry : FProcessor.UpdateList())
-    FUpdateFiles.push_back(RemoteName(entry, Applying(FProcessor.Mode())));
+    FUpdateFiles.push_back(RemoteName(entry, Applying(FProcessor.Mode()), FServerFiles));
   FCounter = 0;
   SetState(TDownloadState::FetchingFiles);
   FetchCurrent();
@@ -282,13 +327,19 @@ void TUpdateDownload::FetchCurrent() {
 }
 
 void TUpdateDownload::Fetch(const std::string& Remote, int64_t From) {
+  const TRemoteFile* listed = FindRemoteFile(FServerFiles, Remote);
+  if (listed && SameText(ExtractFileExt(Remote), ".idx") && listed->Size > MaxIndexBytes)
+    return Fail(TooLarge, "552 " + Remote + " is listed at " + std::to_string(listed->Size) +
+                              " bytes; no update index is larger than " +
+                              std::to_string(MaxIndexBytes) + " bytes.");
   FView.SetBar(TProgressItem::Single, 0, 100);
   FClient->SetLocalStream(nullptr);
   FClient->SetHostFileName(Remote);
   FClient->SetLocalFileName(FProcessor.WorkFolder() + Remote);
   FFetched.push_back(Remote);
   FResumedFrom = From;
-  FWatchdog.start();
+  RestartWatch();
+  BeginTransfer(listed ? listed->Size : MaxUnlistedBytes);
   if (From > 0) {
     FClient->SetResumeAt(From);
     FClient->RestGetAsync();
@@ -323,6 +374,7 @@ void TUpdateDownload::FileFetched() {
   // The server is done with: applying or packing takes as long as it takes,
   // and the window lets timers run meanwhile.
   FWatchdog.stop();
+  FDeadline.stop();
   SetState(TDownloadState::Processing);
   if (FClient->Connected()) FClient->QuitAsync();
   AfterClientEvent([this] { RunUpdate(); });
@@ -333,10 +385,20 @@ void TUpdateDownload::RunUpdate() {
   if (Guarded([&] { outcome = FProcessor.RunUpdate(); })) Finish(outcome);
 }
 
-void TUpdateDownload::Progress(int64_t Received) {
-  FWatchdog.start();
+void TUpdateDownload::Progress(int64_t Received, bool& Abort) {
+  RestartWatch();
   // A resumed fetch counts the bytes of its own transfer.
   const int64_t Count = Received + FResumedFrom;
+  if (Count > FBound) {
+    // Not a byte more is read. The failure is told once the client's
+    // event has returned; a server that never ends its reply is left.
+    Abort = true;
+    AfterClientEvent([this, text = OverLongText()] {
+      FClient->AbortSession();
+      Fail(TooLarge, text);
+    });
+    return;
+  }
   const TRemoteFile* listed = FindRemoteFile(FServerFiles, FCurrent);
   if (!listed) return;
   const int64_t size = listed->Size;
@@ -360,7 +422,7 @@ void TUpdateDownload::BgException(const std::exception& E, bool& CanClose) {
   const auto* e = dynamic_cast<const Exception*>(&E);
   FResult.ErrorClass = e ? e->ClassName() : "Exception";
   FResult.Message = E.what();
-  FView.ErrorBox("Error", E.what());
+  ShowBox([&] { FView.ErrorBox("Error", E.what()); });
   Finish(TDownloadEnd::Aborted);
 }
 
@@ -382,14 +444,58 @@ bool TUpdateDownload::Guarded(const std::function<void()>& Step) {
 }
 
 void TUpdateDownload::Fail(int Error, const std::string& Message) {
-  if (FResult.End != TDownloadEnd::Running) return;
+  if (FResult.End != TDownloadEnd::Running || FFailing) return;
+  FFailing = true;
   const TFailureReport report =
       DescribeDownloadFailure(Error, Message, ViaProxy(), FState == TDownloadState::Connecting);
   FResult.ErrorCode = Error;
   FResult.Message = Message;
   FResult.Page = report.Page;
-  FView.Message(report.Text, mtError, {mbOK});
+  ShowBox([&] { FView.Message(report.Text, mtError, {mbOK}); });
   Finish(TDownloadEnd::Failed);
+}
+
+void TUpdateDownload::ShowBox(const std::function<void()>& Box) {
+  const bool watching = FWatchdog.isActive();
+  const int deadlineLeft = FDeadline.isActive() ? FDeadline.remainingTime() : -1;
+  FWatchdog.stop();
+  FDeadline.stop();
+  ++FBoxesOpen;
+  FWatchWanted = false;
+  try {
+    Box();
+  } catch (...) {
+    --FBoxesOpen;
+    throw;
+  }
+  if (--FBoxesOpen > 0 || !Running()) return;
+  if (watching || FWatchWanted) FWatchdog.start();
+  if (deadlineLeft >= 0) FDeadline.start(deadlineLeft);
+}
+
+void TUpdateDownload::RestartWatch() {
+  if (FBoxesOpen > 0)
+    FWatchWanted = true;
+  else
+    FWatchdog.start();
+}
+
+void TUpdateDownload::BeginTransfer(int64_t Bound) {
+  FBound = Bound;
+  const int64_t seconds =
+      FWatchdog.interval() / 1000 + std::max<int64_t>(Bound - FResumedFrom, 0) / FloorRate;
+  FDeadlineSeconds = int(std::min<int64_t>(seconds, std::numeric_limits<int>::max() / 1000));
+  FDeadline.start(FDeadlineSeconds * 1000);
+}
+
+std::string TUpdateDownload::OverLongText() const {
+  if (FState == TDownloadState::Listing)
+    return std::string("552 The listing of ") + UpdateDirectory + " is longer than " +
+           std::to_string(FBound) + " bytes; no update folder is that large.";
+  if (FindRemoteFile(FServerFiles, FCurrent))
+    return "552 " + FCurrent + ": more than the " + std::to_string(FBound) +
+           " bytes listed were sent.";
+  return "552 " + FCurrent + ": more than " + std::to_string(FBound) + " bytes were sent.";
 }
 
 void TUpdateDownload::Finish(TUpdateOutcome Outcome) {
@@ -408,6 +514,7 @@ void TUpdateDownload::Finish(TUpdateOutcome Outcome) {
 void TUpdateDownload::Finish(TDownloadEnd End) {
   if (FResult.End != TDownloadEnd::Running) return;
   FWatchdog.stop();
+  FDeadline.stop();
   FResult.End = End;
   // Nothing more to fetch: the server is left politely. A failure leaves
   // the connection as it is; the next start ends it.
@@ -423,6 +530,7 @@ void TUpdateDownload::Abort() {
   if (FClient->Connected() || ClientBusy()) FClient->AbortSession();
   if (FResult.End != TDownloadEnd::Running || FState == TDownloadState::Idle) return;
   FWatchdog.stop();
+  FDeadline.stop();
   FResult.End = TDownloadEnd::Aborted;
   SetState(TDownloadState::Idle);
   FView.SetAnimation(false);

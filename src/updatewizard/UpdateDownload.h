@@ -7,9 +7,13 @@
 // application or the packing after the last file). It is driven by the
 // client's events and shows everything through the run's view.
 //
-// A cut transfer (a data connection that breaks, or a file shorter or longer
-// than listed) is fetched again up to two more times. Every other failure
-// ends the conversation with a report of the number and the message.
+// A cut transfer (a data connection that breaks, or a file shorter than
+// listed) is fetched again up to two more times. Every other failure ends
+// the conversation with a report of the number and the message; so does a
+// server that sends more than it listed (no byte more is read), a listing
+// or an update index far larger than any real one, and a transfer that has
+// not ended after the watch's time plus its size at a floor rate. While a
+// message box waits for the user, neither the watch nor that deadline runs.
 
 #include <QObject>
 #include <QTimer>
@@ -110,7 +114,7 @@ class TUpdateDownload {
   // Whether a request of the client is under way (a QUIT must wait for it).
   bool ClientBusy() const;
   void RequestDone(TFtpRequest Request, uint16_t Error);
-  void Progress(int64_t Received);
+  void Progress(int64_t Received, bool& Abort);
   void BgException(const std::exception& E, bool& CanClose);
   void Connected();
   void Listed();
@@ -130,6 +134,14 @@ class TUpdateDownload {
   // the conversation has ended by then.
   void AfterClientEvent(std::function<void()> Step);
   void Fail(int Error, const std::string& Message);
+  // Shows a message box through Box with the watch and the deadline paused.
+  void ShowBox(const std::function<void()>& Box);
+  // The watch starts again (once the boxes are closed).
+  void RestartWatch();
+  // A transfer of at most Bound bytes of the file (the listing) begins.
+  void BeginTransfer(int64_t Bound);
+  // The failure text of a transfer that brought more than its bound.
+  std::string OverLongText() const;
   void Finish(TDownloadEnd End);
   void Finish(TUpdateOutcome Outcome);
   // Runs a step of the update run; its errors end the conversation.
@@ -140,8 +152,14 @@ class TUpdateDownload {
   TUpdateView& FView;
   std::unique_ptr<TFtpClient> FClient;
   TMemoryStream FListing;
-  QTimer FWatchdog;
-  QObject FContext;  // the queued steps of AfterClientEvent die with it
+  QTimer FWatchdog;  // the server's silence
+  QTimer FDeadline;  // the end of the transfer under way
+  int FDeadlineSeconds = 0;
+  int64_t FBound = 0;  // the most bytes of the file (the listing) under way
+  int FBoxesOpen = 0;
+  bool FWatchWanted = false;  // the watch was restarted while a box was open
+  bool FFailing = false;      // a failure is being told
+  QObject FContext;           // the queued steps of AfterClientEvent die with it
   std::string FHost, FPort;
   std::string FDecimalSeparator = ".";
   bool FDryRun = false;

@@ -16,7 +16,7 @@ bool IsPlainFileName(const std::string& Name) {
 
 bool IsUpdateFileName(const std::string& Name) {
   const std::string ext = ExtractFileExt(Name);
-  return IsPlainFileName(Name) && (ext == ".idx" || ext == ".120" || ext == ".240");
+  return IsPlainFileName(Name) && (SameText(ext, ".idx") || ext == ".120" || ext == ".240");
 }
 
 std::vector<std::string> UpdateFilesIn(const std::string& Folder) {

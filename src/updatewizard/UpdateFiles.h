@@ -10,7 +10,8 @@
 // or "..", no control character, not empty, and not hidden (a leading "."
 // is the program's own, like the work folder's lock).
 bool IsPlainFileName(const std::string& Name);
-// A plain name with the extension ".idx", ".120" or ".240" (exactly so).
+// A plain name with the extension ".idx" (in any letter case), ".120" or
+// ".240".
 bool IsUpdateFileName(const std::string& Name);
 // The full names of the update files in Folder (ending in "/"), sorted.
 std::vector<std::string> UpdateFilesIn(const std::string& Folder);

@@ -50,8 +50,10 @@ bool IsChartInSelectedSet(const TChartSetsList& ChartSets, const std::string& Ch
   if (!ChartNameToCode(ChartName, code)) return false;
   const std::string setCode = ChartSetCodeOfChart(code);
   if (setCode.empty()) return false;
+  // Compared as the index reading compares it: a header may spell the code
+  // "nnzk", and its charts must not fall out of the run here.
   for (const auto& set : ChartSets)
-    if (set->Code == setCode && set->GetSelected(Resolution)) return true;
+    if (SameText(set->Code, setCode) && set->GetSelected(Resolution)) return true;
   return false;
 }
 

@@ -6,6 +6,7 @@
 
 #include "ChartArchiveReader.h"
 #include "FileAttributes.h"
+#include "FileNameCase.h"
 #include "Languages.h"
 #include "StoredUpdateIndex.h"
 #include "TemporaryFiles.h"
@@ -64,8 +65,8 @@ void TUpdateProcessor::ResetBars() {
 
 void TUpdateProcessor::LoadUpdateIndexes() {
   RequireRun();
-  const std::string delivered = WorkFolder() + DeliveredIndexName;
-  if (FileExists(delivered)) {
+  const std::string delivered = FindFileNoCase(WorkFolder(), DeliveredIndexName);
+  if (!delivered.empty()) {
     FDelivered.clear();
     {
       TBufferedFileStream file(delivered, TBufferedFileStream::MaxBufferSize, fmOpenRead);
@@ -94,17 +95,20 @@ bool TUpdateProcessor::BuildUpdateList() {
       int res = 0;
       SplitUpdateKey(*key, chart, res);
       // Apply-only takes a chart only when its update for this very
-      // resolution came with the disk.
-      const bool keep = FileExists(FInstalledFolder + *key + ".bmp") &&
+      // resolution came with the disk. The key spells the chart as its code
+      // does; the installed bitmap and the update file may spell it otherwise.
+      const bool keep = !FindFileNoCase(FInstalledFolder, *key + ".bmp").empty() &&
                         (FMode != TUpdateMode::ApplyOnly ||
-                         FileExists(WorkFolder() + chart + "." + DpiText(res)));
+                         !FindFileNoCase(WorkFolder(), chart + "." + DpiText(res)).empty());
       key = keep ? std::next(key) : FUpdateList.erase(key);
     }
   } else {
     for (const std::string& name : FServerFiles) {
-      bool wanted = ExtractFileExt(name) == ".idx";
+      // "nnzk_1014.120" is of the set "NNZK" as much as "NNZK_1014.120".
+      bool wanted = SameText(ExtractFileExt(name), ".idx");
       for (const std::string& caption : FChecked)
-        wanted = wanted || name.find(caption.substr(0, 4)) != std::string::npos;
+        wanted =
+            wanted || LowerCase(name).find(LowerCase(caption.substr(0, 4))) != std::string::npos;
       if (wanted) FUpdateList.insert(name);
     }
   }
@@ -150,9 +154,9 @@ bool TUpdateProcessor::WaitForUpdatesVolume(const std::string& Text) {
 
 TUpdateOutcome TUpdateProcessor::UnpackAndApply() {
   if (!WaitForUpdatesVolume(GetText(89))) return TUpdateOutcome::Cancelled;
-  const std::string archive = FUpdatesFolder + UpdateArchiveName;
   for (;;) {
-    if (FileExists(archive)) {
+    const std::string archive = FindFileNoCase(FUpdatesFolder, UpdateArchiveName);
+    if (!archive.empty()) {
       FView.SetLabel(TProgressItem::Entire, "Entire process");
       FView.ShowLabel(TProgressItem::Entire, true);
       FView.ShowBar(TProgressItem::Entire, true);
@@ -172,7 +176,7 @@ TUpdateOutcome TUpdateProcessor::UnpackAndApply() {
 }
 
 bool TUpdateProcessor::TakeLooseUpdates() {
-  if (!FileExists(FUpdatesFolder + DeliveredIndexName)) return false;
+  if (FindFileNoCase(FUpdatesFolder, DeliveredIndexName).empty()) return false;
   for (const std::string& file : UpdateFilesIn(FUpdatesFolder)) {
     TMemoryStream data;
     data.LoadFromFile(file);
@@ -231,7 +235,8 @@ TUpdateOutcome TUpdateProcessor::PackUpdates() {
   const std::vector<std::string> files = UpdateFilesIn(WorkFolder());
   FUpdateList.insert(files.begin(), files.end());
   if (!WaitForUpdatesVolume(GetText(104))) return TUpdateOutcome::Cancelled;
-  const std::string archive = FUpdatesFolder + UpdateArchiveName;
+  // An archive already there is replaced under the name it has.
+  const std::string archive = ExistingFileName(FUpdatesFolder, UpdateArchiveName);
   // On a removable volume the disks take the archive in turns, so the old
   // one must go first; elsewhere the new archive is written beside it and
   // replaces it only when complete, so a failure keeps the old updates.
@@ -328,10 +333,12 @@ void TUpdateProcessor::ApplyChartSetUpdates(const TChartSet& Set, int Resolution
     SplitUpdateKey(*key, keyChart, keyResolution);
     FView.SetLabel(TProgressItem::Single, GetText(88) + chart + " - " + dpi + " dpi");
     TUnpackedChart chartFile(reader, i);
-    const std::string output = InstalledBitmapName(FInstalledFolder, chart, Resolution);
-    // The update file carries the name the index gave the chart.
+    // The installed bitmap keeps the name it has, and the update file is
+    // the one of the index's chart, whatever the letter case of either.
+    const std::string output =
+        ExistingFileName(FInstalledFolder, InstalledBitmapName("", chart, Resolution));
     WriteUpdatedChart(chartFile, WorkFolder() + reader.FileName(i), output,
-                      WorkFolder() + keyChart + "." + dpi, true);
+                      ExistingFileName(WorkFolder(), keyChart + "." + dpi), true);
     FApplied.insert(*key);
     FView.SetBar(TProgressItem::Single, int(FApplied.size()), int(FUpdateList.size()));
     FView.ProcessMessages();

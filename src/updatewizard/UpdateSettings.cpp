@@ -3,6 +3,7 @@
 #include <dirent.h>
 
 #include "FileAttributes.h"
+#include "FileNameCase.h"
 #include "Languages.h"
 #include "Paths.h"
 #include "QvRegistry.h"
@@ -73,9 +74,11 @@ TSettingsCheck CheckSettingsFolders(TUpdateMode Mode, const std::string& Source,
   if (Mode != TUpdateMode::DownloadAndApply) {
     check.UpdatesFolder = FullFolderName(Updates);
     if (check.UpdatesFolder.empty()) return Refuse(check, GetText(98), TSettingsField::Updates);
-    const bool loose = AcceptLooseUpdates && FileExists(check.UpdatesFolder + "baz.idx");
+    // A disk may spell them in capitals ("UPDATES.BAZ").
+    const bool loose =
+        AcceptLooseUpdates && !FindFileNoCase(check.UpdatesFolder, "baz.idx").empty();
     if (Mode == TUpdateMode::ApplyOnly && !loose &&
-        !FileExists(check.UpdatesFolder + UpdateArchiveName))
+        FindFileNoCase(check.UpdatesFolder, UpdateArchiveName).empty())
       return Refuse(check, GetText(91), TSettingsField::None);
   }
   check.Ok = true;

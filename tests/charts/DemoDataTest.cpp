@@ -255,7 +255,7 @@ TEST_F(DemoData, InfoCommand) {
             0u)
       << out;
   EXPECT_NE(out.find("entry: 181201.zrn\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("entry: 1812_120.chi\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("entry: 1812_120_2003.chi\n"), std::string::npos) << out;
   TempDir work;
   const std::string chart = ExtractChart("181201", 0, work.Path());
   FileSetDate(chart, EncodeFileDate(2003, 3, 4, 12, 0, 0));

@@ -308,7 +308,7 @@ TEST_F(DiskFullInstall, EndsWithStatusOneAndTheFileNamedAndNextRunCompletes) {
     bool LargeIndex;
     std::string Named;  // the file the message names, below the test folder
   } rows[] = {
-      {"zip extraction", 1000, false, "charts/1801_120.chi"},
+      {"zip extraction", 1000, false, "charts/1801_120_2003.chi"},
       {"bitmap writer, below the chart file's size", 5000, false, "charts/180101_120_2003.bmp"},
       {"bitmap writer", 11000, false, "charts/180101_120_2003.bmp"},
       {"settings hive", 50000, true, "home/system.reg"},

@@ -88,7 +88,7 @@ class KillInstallTest : public ::testing::TestWithParam<uint32_t> {
       for (int x = 0; x < old.Width(); ++x) old.SetPixelIndex(x, y, uint8_t((x / 5 + y) % 3));
     for (const char* name : {"180101_120_2003.bmp", "180102_240_2003.bmp"})
       WriteBitmapFile(dest + name, old);
-    for (const char* name : {"1801_120.chi", "1801_240.bds"})
+    for (const char* name : {"1801_120_2003.chi", "1801_240_2003.bds"})
       WriteFileText(dest + name, std::string("older calibration ") + name);
     WriteFileText(dest + "notes.txt", "the skipper's own notes");
     // A hidden name of another program: never the sweep's business.

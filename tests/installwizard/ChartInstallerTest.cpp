@@ -46,7 +46,7 @@ class ChartInstallerTest : public TInstallFixture {
     TChartInstaller installer(Sets, FDest, view);
     TInstallResult result = installer.RunInstallation();
     installer.PruneUpdateIndex();
-    installer.RegisterChartSets();
+    installer.RegisterChartSets(result);
     return result;
   }
 
@@ -118,9 +118,14 @@ TEST_F(ChartInstallerTest, RegistersSelectedSetsForTheProgramAndTheNavigationPro
   }
   EXPECT_EQ(RegReadRootString(TRegRoot::CurrentUser, NavAutoImportKey, "1801 Waddenzee (120)", ""),
             FDest + "1801_120_2003.chi");
+  // The archive spells the set's calibration file in lower case.
   EXPECT_EQ(RegReadRootString(TRegRoot::CurrentUser, NavAutoImportKey, "NNZK Noordzee (240)", ""),
-            FDest + "NNZK_240_2003.chi");
-  EXPECT_EQ(RegReadValueNames(TRegRoot::CurrentUser, NavAutoImportKey).size(), 4u);
+            FDest + "nnzk_240_2003.chi");
+  const auto names = RegReadValueNames(TRegRoot::CurrentUser, NavAutoImportKey);
+  EXPECT_EQ(names.size(), 4u);
+  for (const std::string& name : names)
+    EXPECT_TRUE(FileExists(RegReadRootString(TRegRoot::CurrentUser, NavAutoImportKey, name, "")))
+        << name;
 }
 
 // The user's settings cannot be written (the hive does not parse, so it is
@@ -171,14 +176,17 @@ TEST_F(ChartInstallerTest, ReplaceAnswersDecideOverExistingCharts) {
     std::filesystem::create_directories(FDest);
     FQuestions.clear();
     PlantInstalled("180102_120_2003.bmp");
-    PlantInstalled("180103_120_2003.bmp");
+    // Installed before under another letter case: asked about and kept or
+    // replaced under that name, never doubled.
+    PlantInstalled("180103_120_2003.BMP");
     const TChartSetsList sets = Find();
     const TInstallResult result = Install(sets, r.answers);
     EXPECT_EQ(FQuestions.size(), r.questions);
     EXPECT_EQ(result.Cancelled, r.cancelled);
     EXPECT_EQ(result.Installed[0].size(), r.cancelled ? 0u : 1u);
     EXPECT_EQ(ReadFileText(FDest + "180102_120_2003.bmp") != "old chart", r.firstReplaced);
-    EXPECT_EQ(ReadFileText(FDest + "180103_120_2003.bmp") != "old chart", r.secondReplaced);
+    EXPECT_EQ(ReadFileText(FDest + "180103_120_2003.BMP") != "old chart", r.secondReplaced);
+    EXPECT_FALSE(FileExists(FDest + "180103_120_2003.bmp"));
     if (r.firstReplaced) {
       EXPECT_EQ(CheckInstalled("180102", 120), "ok\n");
     }
@@ -192,7 +200,7 @@ TEST_F(ChartInstallerTest, ReplaceAnswersDecideOverExistingCharts) {
             "be lost.");
 }
 
-TEST_F(ChartInstallerTest, CancelInSecondSetEndsTheRunButRegistersAllSets) {
+TEST_F(ChartInstallerTest, CancelInSecondSetEndsTheRunAndRegistersOnlyTheFirst) {
   MakeSets(R"({"sets":[
     {"prefix":"1801","name":"1801 A","resolutions":[120],"charts":["180101"],"width":40,"height":30},
     {"prefix":"1802","name":"1802 B","resolutions":[120],"charts":["180201","180202"],"width":40,"height":30},
@@ -206,8 +214,13 @@ TEST_F(ChartInstallerTest, CancelInSecondSetEndsTheRunButRegistersAllSets) {
             "The following chartsets have been installed:\r\r120 dpi:\r - 1801 A\r");
   EXPECT_TRUE(FileExists(FDest + "180201_120_2003.bmp"));
   EXPECT_FALSE(FileExists(FDest + "180301_120_2003.bmp"));
-  for (const char* set : {"1801 A", "1802 B", "1803 C"})
-    EXPECT_EQ(RegReadString(rkMachine, std::string("ChartSets\\") + set, "120", ""), FDest);
+  // Recorded is what the message lists: the sets never reached are not
+  // installed, and the navigation program is not sent for their files.
+  EXPECT_EQ(RegReadString(rkMachine, "ChartSets\\1801 A", "120", ""), FDest);
+  for (const char* set : {"1802 B", "1803 C"})
+    EXPECT_EQ(RegReadString(rkMachine, std::string("ChartSets\\") + set, "120", ""), "") << set;
+  EXPECT_EQ(RegReadValueNames(TRegRoot::CurrentUser, NavAutoImportKey),
+            std::vector<std::string>{"1801 A (120)"});
 }
 
 TEST_F(ChartInstallerTest, ClosingMessageListsResolutionsSeparately) {

@@ -471,7 +471,11 @@ TEST_F(FrmInstallTest, InstallsTheDemoCd) {
           << set->Name << " " << DpiText(res);
     }
   }
-  EXPECT_EQ(RegReadValueNames(TRegRoot::CurrentUser, NavAutoImportKey).size(), size_t(pairs));
+  const auto imports = RegReadValueNames(TRegRoot::CurrentUser, NavAutoImportKey);
+  EXPECT_EQ(imports.size(), size_t(pairs));
+  for (const std::string& name : imports)
+    EXPECT_TRUE(FileExists(RegReadRootString(TRegRoot::CurrentUser, NavAutoImportKey, name, "")))
+        << name;
 
   // Each index keeps, in order, exactly the records of charts whose set was
   // not installed at its resolution (1801 at 240 dpi, 1810 at 120 dpi, ...).
@@ -520,7 +524,7 @@ TEST_F(FrmInstallTest, OnePairHidesTheOverallProgressAndCancelKeepsFolders) {
   EXPECT_TRUE(overallHidden);
   EXPECT_TRUE(Messages().empty());  // nothing completed, nothing to report
   EXPECT_EQ(ReadFileBytes(FDest + "180101_120_2003.bmp").size(), 9u);  // "old chart"
-  EXPECT_EQ(RegReadString(rkMachine, "ChartSets\\1801 A", "120", ""), FDest);
+  EXPECT_EQ(RegReadString(rkMachine, "ChartSets\\1801 A", "120", ""), "");
 
   SetModalHook([&](QDialog& Dialog) -> int {
     auto& form = dynamic_cast<TFormInstall&>(Dialog);
@@ -532,6 +536,49 @@ TEST_F(FrmInstallTest, OnePairHidesTheOverallProgressAndCancelKeepsFolders) {
   });
   EXPECT_FALSE(ExecuteInstallWizard(source, dest));
   EXPECT_EQ(dest, FDest);
+}
+
+// Cancel at the replace question of the third set and resolution: recorded
+// are exactly the sets the closing message lists, and the navigation
+// program is sent only for calibration files that are there.
+TEST_F(FrmInstallTest, CancelAtTheThirdSetRecordsWhatTheMessageLists) {
+  MakeSets(ThreeSetsLayout);
+  PlantInstalled("180101_240_2003.bmp");  // 1801 at 240 dpi comes third
+  SetModalHook([&](QDialog& Dialog) -> int {
+    if (auto* replace = dynamic_cast<TFormReplace*>(&Dialog)) {
+      replace->show();
+      QTest::mouseClick(replace->ButtonCancel, Qt::LeftButton);
+      return replace->result();
+    }
+    auto& form = dynamic_cast<TFormInstall&>(Dialog);
+    form.show();
+    form.EditSource->setText(QString::fromStdString(FSource));
+    for (int i = 0; i < 4; ++i) Click(form.ButtonNext);
+    return form.result();
+  });
+  std::string source, dest = FDest;
+  ASSERT_TRUE(ExecuteInstallWizard(source, dest));
+  ASSERT_EQ(Messages(),
+            std::vector<std::string>{"The following chartsets have been installed:\r"
+                                     "\r120 dpi:\r - 1801 Waddenzee\r - 1803 Zeeland\r"});
+  const struct {
+    const char* Set;
+    const char* Dpi;
+    bool Listed;
+  } pairs[] = {{"1801 Waddenzee", "120", true},
+               {"1803 Zeeland", "120", true},
+               {"1801 Waddenzee", "240", false},
+               {"1803 Zeeland", "240", false},
+               {"NNZK Noordzee", "240", false}};
+  for (const auto& p : pairs) {
+    SCOPED_TRACE(std::string(p.Set) + " " + p.Dpi);
+    EXPECT_EQ(RegReadString(rkMachine, std::string("ChartSets\\") + p.Set, p.Dpi, ""),
+              p.Listed ? FDest : "");
+    const std::string file = RegReadRootString(TRegRoot::CurrentUser, NavAutoImportKey,
+                                               std::string(p.Set) + " (" + p.Dpi + ")", "");
+    EXPECT_TRUE(p.Listed ? FileExists(file) : file.empty()) << file;
+  }
+  EXPECT_TRUE(FReports.empty());
 }
 
 TEST_F(FrmInstallTest, ExceptionDuringRunReachesTheReportAndWindowCloses) {

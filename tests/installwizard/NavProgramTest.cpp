@@ -13,11 +13,11 @@ class NavProgramTest : public TInstallFixture {
   void SetNav(const std::string& Name, const std::string& Value) {
     RegWriteRootString(TRegRoot::CurrentUser, NavProgramSettingsKey, Name, Value);
   }
-  // A program folder with the program file in it.
-  std::string ProgramFolder(bool WithProgram) {
+  // A program folder with the program file in it, named File.
+  std::string ProgramFolder(bool WithProgram, const std::string& File = "rur.exe") {
     const std::string folder = FTemp / "rur/";
     std::filesystem::create_directories(folder);
-    if (WithProgram) WriteFileText(folder + "rur.exe", "MZ");
+    if (WithProgram) WriteFileText(folder + File, "MZ");
     return folder;
   }
 };
@@ -57,6 +57,7 @@ TEST_F(NavProgramTest, DefaultFolderNeedsProductUninstallEntryAndProgramFile) {
     bool product, uninstall, program;
     const char* chartDir;
     std::string expected;  // "<rur>" stands for the program folder
+    const char* file = "rur.exe";
   };
   const Row rows[] = {
       {"complete, ChartDir", true, true, true, "/data/kaarten", "/data/kaarten/"},
@@ -65,6 +66,7 @@ TEST_F(NavProgramTest, DefaultFolderNeedsProductUninstallEntryAndProgramFile) {
       {"program file missing", true, true, false, "/data/kaarten", ""},
       {"no uninstall entry", true, false, true, "/data/kaarten", ""},
       {"no product key", false, true, true, "/data/kaarten", ""},
+      {"program file in capitals", true, true, true, "/data/kaarten", "/data/kaarten/", "RUR.EXE"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
@@ -74,7 +76,7 @@ TEST_F(NavProgramTest, DefaultFolderNeedsProductUninstallEntryAndProgramFile) {
     if (r.product) MakeKey(TRegRoot::LocalMachine, "\\Software\\Quorvel\\Koppix Pro\\3.0");
     if (r.uninstall) MakeKey(TRegRoot::LocalMachine, std::string(Uninstall) + "KOPPIX Pro 3.0");
     // InstDir without its trailing delimiter: the program file is found anyway.
-    const std::string rur = ProgramFolder(r.program);
+    const std::string rur = ProgramFolder(r.program, r.file);
     SetNav("InstDir", rur.substr(0, rur.size() - 1));
     SetNav("ChartDir", r.chartDir);
     std::string expected = r.expected;

@@ -8,10 +8,15 @@ LAYOUT: {"sets": [{"prefix": "1801", "name": "1801 Waddenzee", "edition": 2003,
                  "resolutions": [120, 240], "charts": ["180101", ...],
                  "width": 320, "height": 200,
                  "chi_readonly": true, "extra": {"NAME": "text"},
-                 "damage": "180102", "upper_prefix": false}]}
+                 "damage": "180102", "upper_prefix": false,
+                 "updates": {"180105F": "180105f"}}]}
 
 Besides the archives, OUTDIR/source/<chart>_<dpi>.bmp holds each chart image
 as stored, and OUTDIR/dates.json the date each chart entry carries.
+"updates" names the charts that get an update at each resolution of the
+set, with the name the update files carry: OUTDIR/pub/baz/2003/<name>.<dpi>
+(a zip archive with the entry "Data", written here from the format's own
+description), and OUTDIR/pub/baz/2003/baz.idx lists them all.
 """
 import io
 import json
@@ -57,20 +62,61 @@ def chart_image(name, dpi, width, height):
     return image
 
 
+def packed_date(year, month, day, hour, minute):
+    """A file-system date-time value: the packed date and time of file times."""
+    return (year - 1980) << 25 | month << 21 | day << 16 | hour << 11 | minute << 5
+
+
+def update_data(image, edition, number):
+    """An update stream: the chart's palette with its first entry changed, and
+    records that paint runs of palette colours (blue, green, red) over rows
+    of the 24-bit image, each record with a 4-byte skip and a 2-byte length."""
+    width = image.size[0]
+    palette = list(image.getpalette()[:768])
+    palette[0] = (palette[0] + 101) % 256
+    colours = [bytes((palette[3 * i + 2], palette[3 * i + 1], palette[3 * i])) for i in range(256)]
+    records, end = b"", 0
+    rows = range(2 + number % 5, min(image.size[1], 14 + number % 5))
+    for row in rows:
+        start = (row * width + 3 + row % 7) * 3
+        data = colours[(row * 37 + number) % 256] * min(20, width - 3 - row % 7)
+        records += struct.pack("<BIH", 0xE0, start - end, len(data)) + data
+        end = start + len(data)
+    day_count = 37774 + number + 9.5 / 24  # 2 June 2003 09:30 and later
+    return (b"BaZ1" + struct.pack("<hd", edition, day_count) + bytes(palette) +
+            struct.pack("<i", len(rows)) + records)
+
+
+def write_updates(outdir, layout, image_of, index_records):
+    folder = os.path.join(outdir, "pub", "baz", "2003")
+    os.makedirs(folder, exist_ok=True)
+    for chart, name in layout.get("updates", {}).items():
+        number = len(index_records)
+        for dpi in layout.get("resolutions", [120, 240]):
+            data = update_data(image_of[(chart, dpi)], layout.get("edition", 2003), number)
+            with zipfile.ZipFile(os.path.join(folder, f"{name}.{dpi}"), "w",
+                                 zipfile.ZIP_DEFLATED) as update:
+                update.writestr(zipfile.ZipInfo("Data", (2003, 6, 2, 9, 30, 0)), data)
+        date = packed_date(2003, 6, 2 + number, 9, 30)
+        index_records.append(struct.pack("<IIi", 100 + number, chart_code(chart), date))
+
+
 def zrn_file(name, edition, bmp):
     return b"ZRN2" + struct.pack("<ihi", chart_code(name), edition, len(bmp)) + bmp
 
 
-def write_set(outdir, layout, dates):
+def write_set(outdir, layout, dates, index_records):
     edition = layout.get("edition", 2003)
     width = layout.get("width", 320)
     height = layout.get("height", 200)
+    image_of = {}
     for dpi in layout.get("resolutions", [120, 240]):
         buffer = io.BytesIO()
         size = 0
         with zipfile.ZipFile(buffer, "w", zipfile.ZIP_DEFLATED) as archive:
             for index, chart in enumerate(layout["charts"]):
                 image = chart_image(chart, dpi, width * dpi // 120, height * dpi // 120)
+                image_of[(chart, dpi)] = image
                 bmp = io.BytesIO()
                 image.save(bmp, "BMP")
                 os.makedirs(os.path.join(outdir, "source"), exist_ok=True)
@@ -105,6 +151,7 @@ def write_set(outdir, layout, dates):
         base = layout["prefix"].upper() if layout.get("upper_prefix") else layout["prefix"]
         with open(os.path.join(outdir, f"{base}_{dpi}.zra"), "wb") as out:
             out.write(header + bytes(b ^ 0xFF for b in data))
+    write_updates(outdir, layout, image_of, index_records)
 
 
 def main():
@@ -113,8 +160,12 @@ def main():
         layout = json.load(f)
     os.makedirs(outdir, exist_ok=True)
     dates = {}
+    index = []
     for chart_set in layout["sets"]:
-        write_set(outdir, chart_set, dates)
+        write_set(outdir, chart_set, dates, index)
+    if index:
+        with open(os.path.join(outdir, "pub", "baz", "2003", "baz.idx"), "wb") as f:
+            f.write(b"".join(index))
     with open(os.path.join(outdir, "dates.json"), "w") as f:
         json.dump(dates, f)
 

@@ -151,6 +151,39 @@ TEST_F(DownloadFailure, ARefusedFetchAndTheRetryAfterIt) {
   download.CloseQuery();
 }
 
+// A box left open longer than the watch waits adds no second, false
+// "(Error 10060)" and leaves the result as the box tells it: the watch
+// stands still while a box waits for the user.
+TEST_F(DownloadFailure, ABoxLeftOpenAddsNoSecondError) {
+  struct {
+    const char* Name;
+    std::vector<std::string> Server;
+    TDownloadEnd End;
+    int Error;
+  } rows[] = {
+      {"the failure box", {"--fail", FirstUpdate() + ":550"}, TDownloadEnd::Failed, 550},
+      {"the box of a server without index", {"--hide", "baz.idx"}, TDownloadEnd::NoIndex, 0},
+      {"the exception report", {"--bad-size", "baz.idx"}, TDownloadEnd::Aborted, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    FServer.Stop();
+    StartServer(row.Server);
+    TRecordingView view;
+    view.Answer = [](const TShown&) {
+      PumpFor(3000);
+      return mrOk;
+    };
+    const TDownloadResult result =
+        Download(TUpdateMode::DownloadAndApply, view,
+                 [](TUpdateDownload& D, TUpdateProcessor&) { D.SetTimeout(1); });
+    EXPECT_EQ(result.End, row.End);
+    EXPECT_EQ(result.ErrorCode, row.Error);
+    EXPECT_EQ(view.Shown.size(), 1u) << view.Texts().back();
+    ExpectNothingChanged();
+  }
+}
+
 // A transfer cut short that the server still ends with 226 is fetched
 // again, going on from the bytes that came (REST); cut every time, it is a
 // failure, and nothing of it is applied.

@@ -38,10 +38,31 @@ TEST(ServerListing, TakesUpdateFilesWithTheirSizes) {
   EXPECT_TRUE(ParseServerListing("").empty());
 }
 
+// Windows FTP services list the MS-DOS way; a server may mix in long lines.
+TEST(ServerListing, TakesTheMsDosStyleToo) {
+  const std::vector<TRemoteFile> files = ParseServerListing(
+      "12-08-03  07:56AM                  252 baz.idx\r\n"
+      "07-01-2003  19:30                 4711 180101.120\r\n"
+      "12-08-03  07:56PM       <DIR>          archive.120\r\n"
+      "12-08-03  07:56AM                   12 readme.txt\r\n"
+      "12-08-03  07:56AM                   99 ..\\evil.240\r\n"
+      "-rw-r--r--   1 ftp      ftp            99 Jun 02 09:30 180102.240\n");
+  ASSERT_EQ(files.size(), 3u);
+  const std::pair<std::string, int64_t> want[] = {
+      {"baz.idx", 252}, {"180101.120", 4711}, {"180102.240", 99}};
+  for (size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(files[i].Name, want[i].first);
+    EXPECT_EQ(files[i].Size, want[i].second);
+  }
+}
+
+// A line of neither style is read as a long listing, whose rule raises.
 TEST(ServerListing, ASizeThatIsNoNumberRaises) {
-  for (const char* line : {"-rw-r--r--   1 ftp      ftp          47x1 Jun 02 09:30 180101.120",
-                           "-rw-r--r--   1 ftp      ftp  99999999999 Jun 02 09:30 180101.120",
-                           "180101.120", "x Jun 02 09:30 180101.120"}) {
+  for (const char* line :
+       {"-rw-r--r--   1 ftp      ftp          47x1 Jun 02 09:30 180101.120",
+        "-rw-r--r--   1 ftp      ftp  99999999999 Jun 02 09:30 180101.120", "180101.120",
+        "x Jun 02 09:30 180101.120", "12-08-03  07:56AM      99999999999 180101.120",
+        "12-08-03 07:56AM 180101.120", "12-08-03  7:5 12 180101.120"}) {
     SCOPED_TRACE(line);
     EXPECT_THROW(ParseServerListing(line), EConvertError);
   }

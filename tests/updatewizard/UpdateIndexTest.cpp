@@ -65,7 +65,10 @@ TEST_F(UpdateIndex, ReadingTakesOnlyChartsOfTheRunsSetsAndNeverFrl) {
 }
 
 TEST_F(UpdateIndex, SelectionByDateSetAndResolution) {
-  RestrictSelection(FSets, {"1801", "1810", "1812"}, -1);
+  // A set whose archive header spells its code in lower case.
+  for (auto& set : FSets)
+    if (set->Code == "NNZK") set->Code = "nnzk";
+  RestrictSelection(FSets, {"1801", "1810", "1812", "NNZK"}, -1);
   TBaZIndexList stored = {{"180101", Entry(5, 1)},
                           {"180102", Entry(5, 2)},
                           {"181001", Entry(1, 3)},
@@ -77,13 +80,14 @@ TEST_F(UpdateIndex, SelectionByDateSetAndResolution) {
       {"181001", Entry(9, 14)},         // later, but 1810 has no 120 dpi
       {"181201", Entry(9, 15)},         // later; 1812 has 120 dpi only
       {"180301", Entry(9, 16, false)},  // not to be updated (set unselected)
+      {"NNZK_1014", Entry(9, 17)},      // new, of the set "nnzk": yes
   };
   struct {
     int Resolution;
     TUpdateList Expected;
   } rows[] = {
-      {0, {"180102_120_2003", "180103_120_2003", "181201_120_2003"}},
-      {1, {"180102_240_2003", "180103_240_2003", "181001_240_2003"}},
+      {0, {"180102_120_2003", "180103_120_2003", "181201_120_2003", "NNZK_1014_120_2003"}},
+      {1, {"180102_240_2003", "180103_240_2003", "181001_240_2003", "NNZK_1014_240_2003"}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.Resolution);

@@ -275,6 +275,27 @@ TEST_F(UpdateRun, ADiskWithoutTheResolutionsUpdateLeavesThatResolution) {
   EXPECT_EQ(ReadStoredUpdateIndex(0), RecordsOfApplied(0));
 }
 
+// Names in another letter case than the chart's code and its archive entry
+// give them: an installed bitmap is updated under the name it has, and a
+// disk's index and update files are found in capitals.
+TEST_F(UpdateRun, NamesInAnotherLetterCaseAreFound) {
+  Install({"NNZK"});
+  // The first sheet of a set always has an update.
+  fs::rename(FInstalled + "NNZK_1014_120_2003.bmp", FInstalled + "nnzk_1014_120_2003.bmp");
+  const std::string loose = LooseUpdates([](const std::string& F) {
+    fs::rename(F + "baz.idx", F + "BAZ.IDX");
+    fs::rename(F + "NNZK_1014.240", F + "nnzk_1014.240");
+  });
+  TRecordingView view;
+  view.Answer = [](const TShown& S) { return S.Buttons.Contains(mbCancel) ? mrCancel : mrOk; };
+  ASSERT_EQ(ApplyFrom(loose, view), TUpdateOutcome::Applied);
+  const std::vector<std::string> results = ResultBitmaps();
+  for (const char* bitmap : {"nnzk_1014_120_2003.bmp", "NNZK_1014_240_2003.bmp"})
+    EXPECT_NE(std::find(results.begin(), results.end(), bitmap), results.end()) << bitmap;
+  EXPECT_FALSE(fs::exists(FInstalled + "NNZK_1014_120_2003.bmp"));
+  EXPECT_EQ(CheckUpdated({"nnzk_1014_120_2003.bmp", "NNZK_1014_240_2003.bmp"}), "ok\n");
+}
+
 TEST_F(UpdateRun, NoIndexOrAnEmptyOneIsUpToDate) {
   Install({"1801"});
   const auto before = Bitmaps();

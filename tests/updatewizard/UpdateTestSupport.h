@@ -114,9 +114,9 @@ class TUpdateFixture : public ::testing::Test {
     TChartSetsList sets = FindChartSets(Demo->Path() + "/Charts", FInstalled);
     RestrictSelection(sets, Codes, OnlyResolution);
     TChartInstaller installer(sets, FInstalled);
-    installer.RunInstallation();
+    const TInstallResult result = installer.RunInstallation();
     installer.PruneUpdateIndex();
-    installer.RegisterChartSets();
+    installer.RegisterChartSets(result);
   }
 
   // The chart sets as the settings page accepts them.
@@ -164,13 +164,15 @@ class TUpdateFixture : public ::testing::Test {
 
   // "ok" when every listed installed bitmap shows its chart from the CD with
   // the update of the server folder applied (the stamp rows aside).
-  std::string CheckUpdated(const std::vector<std::string>& Bitmaps) {
+  std::string CheckUpdated(const std::vector<std::string>& Bitmaps,
+                           const std::string& CdFolder = Cd(),
+                           const std::string& Server = ServerFolder()) {
     std::string args;
     for (const std::string& b : Bitmaps) args += " " + Q(b);
     std::string out;
     RunShellCommand("/usr/bin/python3 " + Q(TestScriptDir() + "/check_updated.py") + " " +
-                        std::to_string(TStampFont::Get().TextHeight()) + " " + Q(Cd()) + " " +
-                        Q(ServerFolder()) + " " + Q(FInstalled) + args,
+                        std::to_string(TStampFont::Get().TextHeight()) + " " + Q(CdFolder) + " " +
+                        Q(Server) + " " + Q(FInstalled) + args,
                     &out);
     return out;
   }

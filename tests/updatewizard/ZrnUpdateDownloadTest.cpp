@@ -25,7 +25,8 @@ class ZrnUpdateDownload : public TDownloadFixture {
   std::string Zrnupdate(const std::string& Args, const std::string& Env = "") const {
     return "env ZARNAVIS_HOME=" + Q(FTemp / "home") + " XDG_RUNTIME_DIR=" + Q(FTemp / "runtime") +
            " " + Env + " " + Q(BuildDir() + "/src/updatewizard/zrnupdate") +
-           " --server 127.0.0.1:" + FServer.PortText() + " " + Args + " </dev/null";
+           " --server 127.0.0.1:" + (FPeerPort.empty() ? FServer.PortText() : FPeerPort) + " " +
+           Args + " </dev/null";
   }
   std::string DownloadApply(const std::string& Options = "") const {
     return Zrnupdate(Options + " download-apply " + Q(Cd()) + " " + Q(FInstalled));
@@ -63,6 +64,22 @@ class ZrnUpdateDownload : public TDownloadFixture {
     EXPECT_EQ(Listed(out), expected) << out;
     EXPECT_EQ(CheckUpdated({expected.begin(), expected.end()}), "ok\n");
   }
+  // The installed bitmaps of a fresh download-apply, and the names and
+  // bytes of the Updates.BaZ of a download, from the server at hand.
+  std::pair<std::map<std::string, std::vector<uint8_t>>, std::string> BothModes() {
+    Reinstall();
+    std::string out;
+    EXPECT_EQ(RunShellCommand(DownloadApply(), &out), 0) << out;
+    const std::string usb = FTemp / "usb";
+    fs::remove_all(usb);
+    fs::create_directories(usb);
+    EXPECT_EQ(RunShellCommand(Zrnupdate("download " + Q(usb)), &out), 0) << out;
+    std::string names, bytes;
+    EXPECT_EQ(RunShellCommand("unzip -Z1 " + Q(usb + "/Updates.BaZ"), &names), 0) << names;
+    EXPECT_EQ(RunShellCommand("unzip -p " + Q(usb + "/Updates.BaZ"), &bytes), 0);
+    return {Bitmaps(), names + bytes};
+  }
+  std::string FPeerPort;  // a server other than FServer
 };
 
 TEST_F(ZrnUpdateDownload, DirectPassiveAndActive) {
@@ -151,6 +168,43 @@ TEST_F(ZrnUpdateDownload, StoredSocks4AAndTheFtpProxy) {
   ExpectWholeRun(DownloadApply("--direct"));
 }
 
+// Servers that list another way: pyftpdlib in the MS-DOS style of Windows
+// FTP services, and ProFTPD (as root, the only way it serves anonymous
+// logins, in a folder of its own): the same bitmaps and the same
+// Updates.BaZ as plain pyftpdlib gives.
+TEST_F(ZrnUpdateDownload, ServersThatListAnotherWay) {
+  const auto plain = BothModes();
+  ASSERT_FALSE(plain.first.empty());
+  FServer.Stop();
+  StartServer({"--dos-list"});
+  EXPECT_TRUE(BothModes() == plain);
+  const std::vector<std::string> log = ServerLog();
+  EXPECT_NE(std::find(log.begin(), log.end(), "LIST"), log.end());
+
+  if (::geteuid() != 0) GTEST_SKIP() << "ProFTPD takes anonymous logins only when run as root";
+  ::chmod(Demo->Path().c_str(), 0755);
+  const int port = FreePort();
+  const std::string dir = FTemp.Path();
+  WriteFileText(FTemp / "proftpd.conf",
+                "ServerType standalone\nPort " + std::to_string(port) +
+                    "\nDefaultAddress 127.0.0.1\nSocketBindTight on\nUseIPv6 off\n"
+                    "PidFile " +
+                    dir + "/proftpd.pid\nScoreboardFile " + dir +
+                    "/proftpd.scoreboard\nSystemLog " + dir +
+                    "/proftpd.log\nDelayTable none\nWtmpLog off\nTransferLog none\n"
+                    "UseReverseDNS off\nRequireValidShell off\nUseFtpUsers off\n"
+                    "User nobody\nGroup nogroup\n"
+                    "<IfModule mod_ctrls.c>\n  ControlsEngine off\n</IfModule>\n"
+                    "<Anonymous " +
+                    Demo->Path() +
+                    ">\n  User nobody\n  Group nogroup\n  UserAlias anonymous nobody\n"
+                    "  <Limit WRITE>\n    DenyAll\n  </Limit>\n</Anonymous>\n");
+  TPeerProcess proftpd;
+  ASSERT_TRUE(proftpd.Start({"/usr/sbin/proftpd", "-n", "-q", "-c", FTemp / "proftpd.conf"}, port));
+  FPeerPort = proftpd.PortText();
+  EXPECT_TRUE(BothModes() == plain) << ReadFileText(FTemp / "proftpd.log");
+}
+
 // The dry run names exactly what the real run then updates, and changes
 // neither a bitmap nor the settings.
 TEST_F(ZrnUpdateDownload, DryRunListsWhatTheRunThenDoes) {
@@ -178,6 +232,63 @@ TEST_F(ZrnUpdateDownload, DryRunListsWhatTheRunThenDoes) {
   EXPECT_EQ(ReadFileText(FTemp / "home/user.reg"), user);
   ASSERT_EQ(RunShellCommand(DownloadApply(), &out), 0) << out;
   EXPECT_EQ(Listed(out), planned);
+}
+
+// Chart names in any letter case: the CD's entries (and so the installed
+// bitmaps) and the server's update files spell them otherwise than the
+// chart codes do (180105f, NNZK_1014). Every chart is updated, by download
+// and from a disk, and then every chart is up to date.
+TEST_F(ZrnUpdateDownload, ChartNamesInAnyLetterCase) {
+  const std::string cd = FTemp / "letters/", usb = FTemp / "letters-usb/";
+  fs::create_directories(usb);
+  WriteFileText(FTemp / "letters.json", R"({"sets":[
+    {"prefix":"1801","name":"1801 Letters","charts":["180101","180105F"],"width":90,"height":50,
+     "updates":{"180101":"180101","180105F":"180105F"}},
+    {"prefix":"NNZK","name":"NNZK Letters","charts":["nnzk_1014","NNZK_2593"],"width":80,
+     "height":40,"updates":{"nnzk_1014":"NNZK_1014","NNZK_2593":"nnzk_2593"}}]})");
+  std::string out;
+  ASSERT_EQ(RunShellCommand("/usr/bin/python3 " +
+                                Q(TestScriptDir() + "/../installwizard/make_chart_sets.py") + " " +
+                                Q(cd) + " " + Q(FTemp / "letters.json"),
+                            &out),
+            0)
+      << out;
+  const std::string server = cd + "pub/baz/2003/";
+  const auto install = [&] {
+    fs::remove_all(FInstalled);
+    fs::create_directories(FInstalled);
+    ASSERT_EQ(RunShellCommand("env ZARNAVIS_HOME=" + Q(FTemp / "home") + " " +
+                                  Q(BuildDir() + "/src/installwizard/zrninstall") + " " + Q(cd) +
+                                  " " + Q(FInstalled),
+                              &out),
+              0)
+        << out;
+  };
+  const std::set<std::string> all = {"180101_120_2003.bmp",    "180101_240_2003.bmp",
+                                     "180105F_120_2003.bmp",   "180105F_240_2003.bmp",
+                                     "nnzk_1014_120_2003.bmp", "nnzk_1014_240_2003.bmp",
+                                     "NNZK_2593_120_2003.bmp", "NNZK_2593_240_2003.bmp"};
+  const auto expectAllUpdated = [&](const std::string& Command) {
+    ASSERT_EQ(RunShellCommand(Command, &out), 0) << out;
+    EXPECT_EQ(Listed(out), all) << out;
+    std::set<std::string> bitmaps;
+    for (const auto& [name, bytes] : Bitmaps()) bitmaps.insert(name);
+    EXPECT_EQ(bitmaps, all);  // each under its own name, none doubled
+    EXPECT_EQ(CheckUpdated({all.begin(), all.end()}, cd, server), "ok\n");
+    ASSERT_EQ(RunShellCommand(Command, &out), 0) << out;
+    EXPECT_EQ(out, GetText(74) + "\n");
+  };
+  install();
+  FServer.Stop();
+  StartServer({}, cd);
+  expectAllUpdated(Zrnupdate("download-apply " + Q(cd) + " " + Q(FInstalled)));
+
+  // Download only packs every set's files; applied from that disk.
+  ASSERT_EQ(RunShellCommand(Zrnupdate("download " + Q(usb)), &out), 0) << out;
+  install();
+  expectAllUpdated("env ZARNAVIS_HOME=" + Q(FTemp / "home") + " XDG_RUNTIME_DIR=" +
+                   Q(FTemp / "runtime") + " " + Q(BuildDir() + "/src/updatewizard/zrnupdate") +
+                   " apply " + Q(cd) + " " + Q(FInstalled) + " " + Q(usb) + " </dev/null");
 }
 
 TEST_F(ZrnUpdateDownload, DownloadOnlyTheChosenSets) {

@@ -7,7 +7,9 @@ tests/charts/verify_charts.py, then compared with Pillow.
 
     check_updated.py CELL CD/ SERVER/ INSTALLED/ NAME_DPI_2003.bmp...
 
-CELL is the height of the stamp line. Prints "ok" or what differs.
+CELL is the height of the stamp line. Archive entries and update files are
+found whatever the letter case of their names, as the program finds them.
+Prints "ok" or what differs.
 """
 import io
 import os
@@ -23,6 +25,11 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 VERIFY = os.path.join(HERE, "..", "charts", "verify_charts.py")
 
 
+def same_name(names, wanted):
+    """The name of names that equals wanted without regard to case."""
+    return next(n for n in sorted(names) if n.lower() == wanted.lower())
+
+
 def set_code(chart):
     return "NNZK" if chart.upper().startswith("NNZK_") else chart[:4]
 
@@ -34,7 +41,7 @@ def chart_entry(cd, chart, dpi):
     name_length = struct.unpack("<i", data[4:8])[0]
     body = bytes(b ^ 0xFF for b in data[8 + max(name_length, 0) + 16:])
     with zipfile.ZipFile(io.BytesIO(body)) as archive:
-        return archive.read(chart + ".zrn")
+        return archive.read(same_name(archive.namelist(), chart + ".zrn"))
 
 
 def main():
@@ -52,7 +59,8 @@ def main():
             height = Image.open(io.BytesIO(raw[14:14 + length])).size[1]
             result = subprocess.run(
                 ["/usr/bin/python3", VERIFY, "update", zrn,
-                 os.path.join(server, f"{chart}.{dpi}"), os.path.join(installed, bitmap),
+                 os.path.join(server, same_name(os.listdir(server), f"{chart}.{dpi}")),
+                 os.path.join(installed, bitmap),
                  str(height - cell)],
                 capture_output=True, text=True)
             if result.stdout.strip() != "ok":

@@ -203,8 +203,11 @@ void WriteSetResolution(const TDemoOptions& O, const TDemoSet& Set, int Resoluti
     }
   }
   const std::string base = std::string(Set.Code) + "_" + DpiText(Resolution);
-  files.push_back(WriteOpaqueFile(work + "/" + base + ".chi", rng));
-  files.push_back(WriteOpaqueFile(work + "/" + base + ".bds", rng));
+  // The navigation program's files under the name its import entry gives
+  // them: <code>_<dpi>_2003.chi.
+  const std::string navBase = base + "_" + std::to_string(ChartEdition);
+  files.push_back(WriteOpaqueFile(work + "/" + navBase + ".chi", rng));
+  files.push_back(WriteOpaqueFile(work + "/" + navBase + ".bds", rng));
   const std::string zra = O.OutDir + "/Charts/" + base + ".zra";
   TZRAHeader header{Caption(Set), ChartEdition, int32_t(Sheets.size()), 0, 0};
   // The size a set takes once installed: its chart files and calibration files.

@@ -193,7 +193,7 @@ int Install(const TOptions& options) {
   const std::string message = InstalledSetsMessage(result);
   if (!message.empty()) std::printf("%s\n", TerminalText(message).c_str());
   installer.PruneUpdateIndex();
-  installer.RegisterChartSets();
+  installer.RegisterChartSets(result);
   return ExitSuccess;
 }
 
