@@ -2,7 +2,6 @@
 // header, a 256-entry palette and RLE8 pixel data, rows bottom-up, each row
 // closed by 00 00 and the image by 00 01.
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,15 +70,6 @@ std::string CreateTemporaryFor(const std::string& Target) {
   return name;
 }
 
-void SyncFile(const std::string& FileName, const std::string& Target) {
-  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  const int rc = ::fsync(fd);
-  const int error = errno;
-  ::close(fd);
-  if (rc != 0) throw EStreamError(WriteErrorMessage(error, Target, "Write failed in " + Target));
-}
-
 // Supplies the 8-bit palette indexes of one row. It is asked for every row
 // from the bottom one (Height - 1) up to row 0, in that order.
 using TIndexRows = std::function<const uint8_t*(int32_t Row)>;
@@ -140,13 +130,17 @@ void WriteRLE8File(const std::string& FileName, int32_t Width, int32_t Height,
     }
     if (Complete) Complete();
     try {
+      // On the disk before it has its date and its name.
+      if (!file.SyncToDisk()) {
+        const int error = errno;
+        throw EStreamError(WriteErrorMessage(error, FileName, "Write failed in " + FileName));
+      }
       file.Close();
     } catch (const EStreamError& e) {
       if (e.Message() == DiskFullMessage(file.FileName()))
         throw EStreamError(DiskFullMessage(FileName));
       throw;
     }
-    SyncFile(temporary, FileName);
     if (Date && !FileSetDate(temporary, *Date))
       throw EStreamError("Cannot set the date of " + FileName);
     if (std::rename(temporary.c_str(), FileName.c_str()) != 0) {
