@@ -16,6 +16,13 @@ Debian's pyftpdlib serving ROOT, with faults a test asks for.
 --no-rest    refuses REST (502)
 --log        appends every command the server receives to FILE
 
+Encryption (pyftpdlib's TLS_FTPHandler, with python3-openssl):
+--tls CERT KEY   offers explicit TLS (AUTH TLS, PBSZ, PROT) with the
+                 certificate CERT and its key KEY; a client may also stay
+                 in plain text
+--tls-required   with --tls: refuses USER and PASS before AUTH, and
+                 PASV, EPSV, PORT and EPRT before PROT P
+
 Hostile and foreign servers:
 --dos-list       lists the MS-DOS way, as Windows FTP services do
 --list-size NAME:SIZE  lists NAME with SIZE bytes
@@ -298,6 +305,27 @@ class FaultyHandler(FTPHandler):
         return super().ftp_RETR(file)
 
 
+def tls_handler():
+    """The faults above on a connection that offers TLS (or requires it)."""
+    from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+
+    class TlsDataHandler(TLS_DTPHandler):
+        def readable(self):
+            # pyftpdlib takes bytes on a data connection that has no
+            # transfer command yet for a hang-up and closes it: a client
+            # that begins its handshake as soon as it connects (before its
+            # RETR, as curl does) would lose the connection.
+            return self._ssl_accepting or super().readable()
+
+    class TlsFaultyHandler(FaultyHandler, TLS_FTPHandler):
+        dtp_handler = TlsDataHandler
+        certfile, keyfile = ARGS.tls
+        tls_control_required = ARGS.tls_required
+        tls_data_required = ARGS.tls_required
+
+    return TlsFaultyHandler
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
@@ -318,7 +346,11 @@ def main():
     parser.add_argument("--bomb", action="append", default=[])
     parser.add_argument("--port-thief", action="store_true")
     parser.add_argument("--sent")
+    parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
+    parser.add_argument("--tls-required", action="store_true")
     ARGS = parser.parse_args()
+    if ARGS.tls_required and not ARGS.tls:
+        parser.error("--tls-required needs --tls CERT KEY")
     if ARGS.bomb:
         BOMB.append(bomb_bytes(ARGS.root))
     for option in ARGS.cut:
@@ -327,8 +359,9 @@ def main():
     logging.basicConfig(level=logging.ERROR)
     authorizer = DummyAuthorizer()
     authorizer.add_anonymous(ARGS.root)
-    FaultyHandler.authorizer = authorizer
-    server = FTPServer(("127.0.0.1", 0), FaultyHandler)
+    handler = tls_handler() if ARGS.tls else FaultyHandler
+    handler.authorizer = authorizer
+    server = FTPServer(("127.0.0.1", 0), handler)
     print(server.socket.getsockname()[1], flush=True)
     server.serve_forever()
 
