@@ -3,8 +3,8 @@
 # the same server: zrnupdate download of an update tree of FILES update
 # files (all nine chart sets) from pyftpdlib on 127.0.0.1, packed into
 # Updates.BaZ as the wizard does, against lftp fetching the same files with
-# mget over one control connection. Prints both times (best of RUNS) and
-# their ratio.
+# mget over one control connection, the two by turns. Prints both times
+# (best of RUNS) and their ratio.
 # Usage: bench/download_compare.sh [BUILD_DIR] [RUNS] [FILES]
 # BUILD_DIR defaults to the release build (cmake --preset release; cmake
 # --build --preset release --target zrnupdate).
@@ -69,10 +69,9 @@ got=$(unzip -Z1 "$work/usb/Updates.BaZ" | wc -l)
 run_lftp
 [ "$(ls "$work/lftp" | wc -l)" -eq $((files + 1)) ] || { echo "lftp fetched too few" >&2; exit 1; }
 
-t_zrn=$(best run_zrnupdate)
-t_lftp=$(best run_lftp)
+read -r t_zrn t_lftp < <(best_by_turns run_zrnupdate run_lftp)
 bytes=$(du -sb "$work/root/pub/baz/2003" | cut -f1)
 echo "$((files + 1)) files, $bytes bytes, pyftpdlib on 127.0.0.1:$port"
 printf "zrnupdate download %8.3f s\n" "$t_zrn"
 printf "lftp mget          %8.3f s\n" "$t_lftp"
-echo "$t_zrn $t_lftp" | awk '{printf "ratio zrnupdate/lftp: %.2f (target at most 1.2)\n", $1/$2}'
+ratio_line "ratio zrnupdate/lftp" "$t_zrn" "$t_lftp" 1.0

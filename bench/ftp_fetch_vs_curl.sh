@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # Side by side: zrntool's FTP client against curl, both fetching from the same
-# pyftpdlib server on 127.0.0.1 in the same run: one 200 MB file, then 300
-# files of 2 to 60 KB (curl gets all URLs in one process, so it reuses its
-# connection; zrntool fetches them over one control connection too). The TLS
-# row: the same 200 MB file from vsftpd with explicit TLS, forced, and a
-# certificate of a test authority made here, fetched by curl --ssl-reqd.
-#   bench/ftp_fetch_vs_curl.sh [BULK_MB] [FILES]
+# pyftpdlib server on 127.0.0.1 in the same run, by turns, RUNS rounds (best
+# of each): one 200 MB file, then 300 files of 2 to 60 KB (curl gets all URLs
+# in one process, so it reuses its connection; zrntool fetches them over one
+# control connection too). The TLS row: the same 200 MB file from vsftpd with
+# explicit TLS, forced, and a certificate of a test authority made here,
+# fetched by curl --ssl-reqd.
+#   bench/ftp_fetch_vs_curl.sh [BUILD_DIR] [BULK_MB] [FILES] [RUNS]
+# BUILD_DIR defaults to the release build (cmake --preset release; cmake
+# --build --preset release --target zrntool).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bulk_mb=${1:-200}
-files=${2:-300}
-if [ ! -x build/release/tools/zrntool ]; then
-  cmake --preset release >/dev/null
-  cmake --build --preset release --target zrntool >/dev/null
-fi
-zrntool=$PWD/build/release/tools/zrntool
+build=${1:-build/release}
+bulk_mb=${2:-200}
+files=${3:-300}
+runs=${4:-3}
+zrntool=$build/tools/zrntool
+[ -x "$zrntool" ] || { echo "not built: $zrntool" >&2; exit 2; }
 work=$(mktemp -d)
 server_pid=
 tls_server_pid=
@@ -48,15 +50,7 @@ server_pid=$!
 wait_port "$port"
 url=ftp://127.0.0.1:$port
 
-now() { date +%s.%N; }
-elapsed() { echo "$2 - $1" | bc -l; }
-
-t0=$(now); "$zrntool" ftp get "$url/bulk.bin" "$work/ours/bulk.bin"; t1=$(now)
-curl -s -o "$work/curl/bulk.bin" "$url/bulk.bin"; t2=$(now)
-cmp "$work/root/bulk.bin" "$work/ours/bulk.bin"
-cmp "$work/root/bulk.bin" "$work/curl/bulk.bin"
-ours_bulk=$(elapsed "$t0" "$t1")
-curl_bulk=$(elapsed "$t1" "$t2")
+. bench/bench_lib.sh
 
 ours_args=()
 curl_args=()
@@ -64,20 +58,25 @@ for f in $(cd "$work/root/many" && ls); do
   ours_args+=("$url/many/$f" "$work/ours/$f")
   curl_args+=("$url/many/$f" -o "$work/curl/$f")
 done
-t0=$(now); "$zrntool" ftp get "${ours_args[@]}"; t1=$(now)
-curl -s "${curl_args[@]}"; t2=$(now)
+ours_bulk() { "$zrntool" ftp get "$url/bulk.bin" "$work/ours/bulk.bin"; }
+curl_bulk() { curl -s -o "$work/curl/bulk.bin" "$url/bulk.bin"; }
+ours_many() { "$zrntool" ftp get "${ours_args[@]}"; }
+curl_many() { curl -s "${curl_args[@]}"; }
+
+read -r t_ours_bulk t_curl_bulk < <(best_by_turns ours_bulk curl_bulk)
+cmp "$work/root/bulk.bin" "$work/ours/bulk.bin"
+cmp "$work/root/bulk.bin" "$work/curl/bulk.bin"
+read -r t_ours_many t_curl_many < <(best_by_turns ours_many curl_many)
 for f in $(cd "$work/root/many" && ls); do
   cmp "$work/root/many/$f" "$work/ours/$f"
   cmp "$work/root/many/$f" "$work/curl/$f"
 done
-ours_many=$(elapsed "$t0" "$t1")
-curl_many=$(elapsed "$t1" "$t2")
 
 printf 'bulk %d MB: zrntool %.2f s (%.1f MB/s), curl %.2f s (%.1f MB/s); throughput ratio zrntool/curl %.2f (target >= 0.9)\n' \
-  "$bulk_mb" "$ours_bulk" "$(echo "$bulk_mb / $ours_bulk" | bc -l)" "$curl_bulk" \
-  "$(echo "$bulk_mb / $curl_bulk" | bc -l)" "$(echo "$curl_bulk / $ours_bulk" | bc -l)"
+  "$bulk_mb" "$t_ours_bulk" "$(echo "$bulk_mb / $t_ours_bulk" | bc -l)" "$t_curl_bulk" \
+  "$(echo "$bulk_mb / $t_curl_bulk" | bc -l)" "$(echo "$t_curl_bulk / $t_ours_bulk" | bc -l)"
 printf '%d small files: zrntool %.2f s, curl %.2f s; time ratio zrntool/curl %.2f (target <= 1.5)\n' \
-  "$files" "$ours_many" "$curl_many" "$(echo "$ours_many / $curl_many" | bc -l)"
+  "$files" "$t_ours_many" "$t_curl_many" "$(echo "$t_ours_many / $t_curl_many" | bc -l)"
 
 # The TLS row. vsftpd, started as root, serves the folder as the user ftp:
 # the scratch folder opens to others, the authority's folder stays private.
@@ -96,9 +95,8 @@ start_vsftpd_tls() {  # sets tls_url and tls_ca
 }
 start_vsftpd_tls
 rm -f "$work/curl/bulk.bin"
-t0=$(now); curl -sS --ssl-reqd --cacert "$tls_ca" -o "$work/curl/bulk.bin" "$tls_url/bulk.bin"; t1=$(now)
+curl_tls=$(best curl -sS --ssl-reqd --cacert "$tls_ca" -o "$work/curl/bulk.bin" "$tls_url/bulk.bin")
 cmp "$work/root/bulk.bin" "$work/curl/bulk.bin"
-curl_tls=$(elapsed "$t0" "$t1")
 # Our client's TLS fetch of the same URL is timed here once it speaks TLS,
 # with the ratio curl/zrntool against the same target as the plain row.
 printf 'TLS bulk %d MB from vsftpd: curl --ssl-reqd %.2f s (%.1f MB/s); ours: not yet\n' \

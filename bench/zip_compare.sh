@@ -2,13 +2,15 @@
 # Side by side with Info-ZIP, in the same run on the same data:
 #   extraction: zrntool zip extract  vs  unzip -o -q   (of a ~50 MB deflated archive)
 #   creation:   zrntool zip create   vs  zip -q -6     (time and archive size)
-# Usage: bench/zip_compare.sh [ZRNTOOL] [RUNS]
-# ZRNTOOL defaults to the release build (cmake --preset release; cmake --build
-# --preset release --target zrntool). Each timing is the best of RUNS (3).
+# Usage: bench/zip_compare.sh [BUILD_DIR] [RUNS]
+# BUILD_DIR defaults to the release build (cmake --preset release; cmake
+# --build --preset release --target zrntool). Each timing is the best of RUNS
+# (3), ours and Info-ZIP's by turns.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tool=${1:-build/release/tools/zrntool}
+build=${1:-build/release}
 runs=${2:-3}
+tool=$build/tools/zrntool
 [ -x "$tool" ] || { echo "zrntool not found at $tool" >&2; exit 2; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/zip-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -51,14 +53,16 @@ PY
 files=("$work"/src/*.bmp)
 raw=$(cat "${files[@]}" | wc -c)
 
-t_zip=$(best sh -c "rm -f '$work/iz.zip' && zip -q -6 -j '$work/iz.zip' ${files[*]}")
-t_ours_c=$(best sh -c "rm -f '$work/ours.zip' && '$tool' zip create '$work/ours.zip' ${files[*]}")
+create_zip() { rm -f "$work/iz.zip" && zip -q -6 -j "$work/iz.zip" "${files[@]}"; }
+create_ours() { rm -f "$work/ours.zip" && "$tool" zip create "$work/ours.zip" "${files[@]}"; }
+read -r t_ours_c t_zip < <(best_by_turns create_ours create_zip)
 s_zip=$(stat -c %s "$work/iz.zip")
 s_ours=$(stat -c %s "$work/ours.zip")
 
 mkdir -p "$work/x1" "$work/x2"
-t_unzip=$(best unzip -o -q "$work/iz.zip" -d "$work/x1")
-t_ours_x=$(best "$tool" zip extract "$work/iz.zip" "$work/x2")
+extract_unzip() { unzip -o -q "$work/iz.zip" -d "$work/x1"; }
+extract_ours() { "$tool" zip extract "$work/iz.zip" "$work/x2"; }
+read -r t_ours_x t_unzip < <(best_by_turns extract_ours extract_unzip)
 cmp -s <(cat "$work"/x1/*) <(cat "$work"/x2/*) || { echo "extracted bytes differ" >&2; exit 1; }
 
 printf 'data: %d files, %d bytes raw, archive %d bytes (zip -6)\n' "${#files[@]}" "$raw" "$s_zip"

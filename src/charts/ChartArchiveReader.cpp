@@ -1,8 +1,5 @@
 #include "ChartArchiveReader.h"
 
-#include <cstdio>
-
-#include "FileAttributes.h"
 #include "QvDigitalCharts.h"
 #include "UnZipper.h"
 
@@ -46,21 +43,27 @@ bool TChartArchiveReader::Unpack(int Index) {
   return done == 1;
 }
 
-void TChartArchiveReader::UnpackTo(int Index, TStream& Out) {
+uint64_t TChartArchiveReader::UnpackedSize(int Index) const {
+  return FZip->Entry(Index).Header.UncompressedSize;
+}
+
+int32_t TChartArchiveReader::PackedDate(int Index) const {
+  return int32_t(FZip->Entry(Index).Header.DateTime());
+}
+
+void TChartArchiveReader::CheckUnpackable(int Index) {
+  FReason.clear();
+  if (!FZip->CanDecode(Index)) Fail(Index);
+}
+
+void TChartArchiveReader::UnpackInto(int Index, uint8_t* Out,
+                                     const std::function<void(uint64_t Done)>& Arrived) {
   FReason.clear();
   FDamaged = false;
-  if (FZip->ExtractToStream(&Out, FileName(Index)) != 1 || FDamaged) Fail(Index);
-  Out.SetPosition(0);
+  if (!FZip->DecodeInto(Index, Out, Arrived) || FDamaged) Fail(Index);
 }
 
 void TChartArchiveReader::Fail(int Index) const {
   throw EZRNError("The file \"" + FileName(Index) + "\" could not be unpacked from " +
                   FArchiveName + ": " + (FReason.empty() ? "unknown reason" : FReason) + ".");
-}
-
-void TIntermediateFile::Remove() {
-  if (FileExists(FName)) {
-    FileSetReadOnly(FName, false);
-    std::remove(FName.c_str());
-  }
 }

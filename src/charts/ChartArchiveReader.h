@@ -1,8 +1,10 @@
 #pragma once
 // Unpacking single entries of a chart-set archive held in memory, as the
-// installation and the update run do it chart by chart, and the unpacked
-// chart file that must not outlive the chart it was unpacked for.
+// installation and the update run do it entry by entry: the navigation
+// program's files into a folder, the chart files into memory.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,11 +25,23 @@ class TChartArchiveReader {
   int Count() const;
   // The entry's name without folders.
   const std::string& FileName(int Index) const;
+  const std::string& ArchiveName() const { return FArchiveName; }
   // Unpacks one entry into the destination folder, replacing a file of that
   // name. A damaged entry raises; an entry the reader's rules skip gives false.
   bool Unpack(int Index);
-  // Unpacks one entry into Out; raises when it is damaged or cannot be had.
-  void UnpackTo(int Index, TStream& Out);
+  // The entry's size unpacked, as its header declares it, and its packed
+  // date-time.
+  uint64_t UnpackedSize(int Index) const;
+  int32_t PackedDate(int Index) const;
+  // Raises, on the calling thread, the error that tells why the entry cannot
+  // be unpacked into memory (its method, encryption); the zip component's
+  // message box, if any, comes first.
+  void CheckUnpackable(int Index);
+  // Unpacks a checked entry into Out, which has room for its UnpackedSize;
+  // Arrived follows every block with the count of bytes there. Raises when
+  // the entry is damaged. Shows nothing, so it may run on a thread of its
+  // own while nothing else uses the reader or the archive.
+  void UnpackInto(int Index, uint8_t* Out, const std::function<void(uint64_t Done)>& Arrived);
   // Raises the error that names the entry and why it could not be unpacked.
   [[noreturn]] void Fail(int Index) const;
 
@@ -36,19 +50,4 @@ class TChartArchiveReader {
   std::string FArchiveName;
   std::string FReason;
   bool FDamaged = false;
-};
-
-// A file unpacked only to be converted; removed on every way out, so that
-// no chart file is left behind, also when the conversion fails.
-class TIntermediateFile {
- public:
-  explicit TIntermediateFile(std::string Name) : FName(std::move(Name)) {}
-  ~TIntermediateFile() { Remove(); }
-  TIntermediateFile(const TIntermediateFile&) = delete;
-  TIntermediateFile& operator=(const TIntermediateFile&) = delete;
-  void Remove();
-  const std::string& Name() const { return FName; }
-
- private:
-  std::string FName;
 };

@@ -138,33 +138,26 @@ void TBaZFile::Close() {
 
 namespace {
 
-// The updated bitmap of a chart image (a whole BMP file) of the given
-// edition, written and dated with the update's date.
-void UpdateChartImage(const std::string& OutputFile, const std::string& ChartFile, int32_t Edition,
-                      const std::vector<uint8_t>& Image, const std::string& UpdateFile,
+// The updated bitmap of the chart image that Image locates in Chart, written
+// and dated with the update's date.
+void UpdateChartImage(const std::string& OutputFile, const std::string& ChartFile,
+                      TChartBytes& Chart, const TZRNImage& Image, const std::string& UpdateFile,
                       bool Stamp) {
   TMemoryStream update;
   {
-    const TBmpRowReader sheet(Image.data(), Image.size());
+    const TBmpRowReader sheet(Chart.Data() + Image.Offset, Image.Size,
+                              Chart.ArrivedFrom(Image.Offset));
     ReadUpdateData(UpdateFile, update, ViewBytes(sheet.Width(), sheet.Height()));
   }
   const TBaZHeader header = ReadBaZHeader(update);
-  if (header.Edition != Edition) throw EEditionError(EditionMessage(ChartFile, UpdateFile));
+  if (header.Edition != Image.Edition) throw EEditionError(EditionMessage(ChartFile, UpdateFile));
   const int32_t fileDate = DateTimeToFileDate(header.Date);
   if (fileDate == -1)
     throw EBaZFormatError("The update file " + UpdateFile + " carries no valid date.");
-  const std::string stamp = Stamp ? UpdateStampText(header.Date) : std::string();
-  // Row by row where the sheet allows it; else the whole sheet at once.
   // The date is the file's before it takes the installed name: a run cut
   // short between the two would leave an updated chart that looks old.
-  if (!WriteUpdatedChartBitmap(OutputFile, Image, update, stamp, fileDate)) {
-    TBaZBitmap chart, target;
-    chart.LoadFromMemory(Image.data(), Image.size());
-    chart.SetWidth(chart.Width());
-    ApplyBaZStream(update, std::move(chart), target);
-    if (Stamp) DrawStampText(target, stamp);
-    WriteBitmapFile(OutputFile, target, fileDate);
-  }
+  WriteChartImage(OutputFile, Chart, Image, &update, Stamp ? UpdateStampText(header.Date) : "",
+                  fileDate);
 }
 
 }  // namespace
@@ -178,13 +171,12 @@ void UpdateChartBitmap(const std::string& OutputFile, const std::string& ChartFi
     chart.ReadBitmapFile(image);
     chart.Close();
   }
-  UpdateChartImage(OutputFile, ChartFile, edition, image, UpdateFile, Stamp);
+  TChartBytes bytes(image.data(), image.size());
+  UpdateChartImage(OutputFile, ChartFile, bytes, {edition, 0, image.size()}, UpdateFile, Stamp);
 }
 
-void UpdateChartBitmap(const std::string& OutputFile, const std::string& ChartFile, TStream& Chart,
-                       const std::string& UpdateFile, bool Stamp) {
-  int32_t edition = 0;
-  std::vector<uint8_t> image;
-  ReadZRNImage(Chart, ChartFile, edition, image);
-  UpdateChartImage(OutputFile, ChartFile, edition, image, UpdateFile, Stamp);
+void UpdateChartBitmap(const std::string& OutputFile, const std::string& ChartFile,
+                       TChartBytes& Chart, const std::string& UpdateFile, bool Stamp) {
+  const TZRNImage image = ReadZRNImage(Chart, ChartFile);
+  UpdateChartImage(OutputFile, ChartFile, Chart, image, UpdateFile, Stamp);
 }

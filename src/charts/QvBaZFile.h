@@ -51,7 +51,7 @@ class TBaZFile {
 // faulty.
 void UpdateChartBitmap(const std::string& OutputFile, const std::string& ChartFile,
                        const std::string& UpdateFile, bool Stamp);
-// The same with the chart file's contents in Chart (read as the file
+// The same with the chart file's bytes in Chart (read as the file
 // ChartFile, which need not exist).
-void UpdateChartBitmap(const std::string& OutputFile, const std::string& ChartFile, TStream& Chart,
-                       const std::string& UpdateFile, bool Stamp);
+void UpdateChartBitmap(const std::string& OutputFile, const std::string& ChartFile,
+                       TChartBytes& Chart, const std::string& UpdateFile, bool Stamp);

@@ -13,6 +13,7 @@
 #include "StoredUpdateIndex.h"
 #include "TemporaryFiles.h"
 #include "TextUtils.h"
+#include "UnpackedChart.h"
 
 bool IsNavigationFile(const std::string& EntryName) {
   const std::string ext = ExtractFileExt(EntryName);
@@ -55,9 +56,22 @@ std::vector<uint8_t> PruneIndexRecords(const std::vector<uint8_t>& Index,
   return kept;
 }
 
+namespace {
+
+// The view of a run that shows nothing.
+TInstallView& NoView() {
+  static TInstallView view;
+  return view;
+}
+
+}  // namespace
+
 TChartInstaller::TChartInstaller(const TChartSetsList& Sets, std::string DestFolder,
-                                 TInstallCallbacks Callbacks)
-    : FChartSets(Sets), FDestFolder(std::move(DestFolder)), FCallbacks(std::move(Callbacks)) {}
+                                 TInstallView& View)
+    : FChartSets(Sets), FDestFolder(std::move(DestFolder)), FView(View) {}
+
+TChartInstaller::TChartInstaller(const TChartSetsList& Sets, std::string DestFolder)
+    : TChartInstaller(Sets, std::move(DestFolder), NoView()) {}
 
 int32_t TChartInstaller::TotalCharts() const {
   int32_t total = 0;
@@ -77,11 +91,24 @@ int TChartInstaller::SelectedCount() const {
   return count;
 }
 
-void TChartInstaller::ProcessMessages() {
-  if (FCallbacks.OnProcessMessages) FCallbacks.OnProcessMessages();
+void TChartInstaller::ShowRunStart() {
+  // The whole run has a label and a bar of its own only when it installs
+  // more than one set and resolution.
+  const bool overall = SelectedCount() >= 2;
+  FView.ShowLabel(TProgressItem::Entire, overall);
+  FView.ShowBar(TProgressItem::Entire, overall);
+  FView.SetLabel(TProgressItem::Entire, overall ? GetText(24) : "");
+  FView.SetBar(TProgressItem::Entire, 0, TotalCharts());
+}
+
+void TChartInstaller::ShowChartDone(int32_t SetDone, int32_t SetCount, int32_t Processed) {
+  FView.SetBar(TProgressItem::Entire, Processed, TotalCharts());
+  FView.SetBar(TProgressItem::Single, SetDone, SetCount);
+  FView.ProcessMessages();
 }
 
 TInstallResult TChartInstaller::RunInstallation() {
+  ShowRunStart();
   TInstallResult result;
   int32_t processed = 0;
   // What a killed run left (its temporary files) goes before this run starts.
@@ -107,12 +134,6 @@ TInstallResult TChartInstaller::RunInstallation() {
   return result;
 }
 
-TReplaceAnswer TChartInstaller::AskReplace(const TChartSets& Set, const std::string& Existing,
-                                           const std::string& NewFile) {
-  if (!FCallbacks.OnAskReplace) return TReplaceAnswer::Yes;
-  return FCallbacks.OnAskReplace(ReplaceQuestion(Set.Name, Existing), Existing, NewFile);
-}
-
 bool TChartInstaller::InstallChartSet(const TChartSets& Set, int Resolution, int32_t& Processed) {
   const TChartSet* chartSet = Set.GetChartSet(Resolution);
   if (!chartSet) return true;
@@ -127,27 +148,25 @@ bool TChartInstaller::InstallChartSet(const TChartSets& Set, int Resolution, int
     FileSetReadOnly(FDestFolder + reader.FileName(i), false);
   }
 
-  if (FCallbacks.OnSetStart) FCallbacks.OnSetStart(Set, Resolution, chartSet->ChartCount);
-  ProcessMessages();
+  FView.SetLabel(TProgressItem::Single, Set.Name + " - " + DpiText(Resolution) + " dpi");
+  FView.SetBar(TProgressItem::Single, 0, chartSet->ChartCount);
+  FView.ProcessMessages();
 
-  // Chart files keep their own names (a chart file's name must match its
-  // chart code), in a temporary folder beside the installed bitmaps that the
-  // next run sweeps when this one is killed.
-  const TTemporaryFolder work(FDestFolder + "charts");
-  TChartArchiveReader charts(*archive, chartSet->FileName, work.Path());
   int32_t setDone = 0;
-  for (int i = 0; i < charts.Count(); ++i) {
-    const std::string& entry = charts.FileName(i);
+  for (int i = 0; i < reader.Count(); ++i) {
+    const std::string& entry = reader.FileName(i);
     if (entry.empty() || IsNavigationFile(entry)) continue;
-    TIntermediateFile chartFile(work.Path() + entry);
-    if (!charts.Unpack(i)) charts.Fail(i);
+    TUnpackedChart chart(reader, i);
     // A chart installed before under another letter case is replaced under
     // the name it has, not doubled.
     const std::string installed =
         ExistingFileName(FDestFolder, InstalledBitmapName("", StripFileExt(entry), Resolution));
     bool convert = true;
     if (!FReplaceAll && FileExists(installed)) {
-      switch (AskReplace(Set, installed, chartFile.Name())) {
+      // The question comes after the whole chart is there: a damaged chart
+      // ends the run before anyone is asked about it.
+      chart.Complete();
+      switch (FView.AskReplace(ReplaceQuestion(Set.Name, installed), installed, entry)) {
         case TReplaceAnswer::Cancel:
           FCancelled = true;
           return false;
@@ -161,12 +180,10 @@ bool TChartInstaller::InstallChartSet(const TChartSets& Set, int Resolution, int
           break;
       }
     }
-    if (convert) ConvertChartBitmap(installed, chartFile.Name(), true);
-    chartFile.Remove();
+    if (convert) WriteInstalledChart(chart, installed, true);
     ++setDone;
     ++Processed;
-    if (FCallbacks.OnChartDone) FCallbacks.OnChartDone(setDone, Processed);
-    ProcessMessages();
+    ShowChartDone(setDone, chartSet->ChartCount, Processed);
   }
   return true;
 }

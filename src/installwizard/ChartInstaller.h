@@ -3,28 +3,29 @@
 // resolution it opens the set's archive, unpacks the navigation program's
 // files, converts every chart into an installed bitmap (asking before it
 // replaces one), and afterwards prunes the stored update index and records
-// the installed sets in the registry. The wizard drives it through callbacks
-// for progress, the replace question and message pumping.
+// the installed sets in the registry. The wizard and zrninstall show it
+// through a TInstallView.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "QvDigitalCharts.h"
+#include "RunView.h"
 
 enum class TReplaceAnswer { Yes, YesToAll, No, Cancel };
 
-struct TInstallCallbacks {
-  // A set and resolution starts: ChartCount charts follow.
-  std::function<void(const TChartSets& Set, int Resolution, int32_t ChartCount)> OnSetStart;
-  // One chart is done: SetDone within the set, Processed within the run.
-  std::function<void(int32_t SetDone, int32_t Processed)> OnChartDone;
-  // Without an answer function every existing chart is replaced.
-  std::function<TReplaceAnswer(const std::string& Message, const std::string& ExistingFile,
-                               const std::string& NewFile)>
-      OnAskReplace;
-  std::function<void()> OnProcessMessages;
+// What the installation shows: the progress of every run (the set under way
+// with its charts, the whole run when it installs more than one set), and
+// the question before an installed chart is replaced.
+class TInstallView : public TRunView {
+ public:
+  // NewFile is the chart file's name in its archive. Without an answer
+  // every existing chart is replaced.
+  virtual TReplaceAnswer AskReplace(const std::string& Message, const std::string& ExistingFile,
+                                    const std::string& NewFile) {
+    return TReplaceAnswer::Yes;
+  }
 };
 
 struct TInstallResult {
@@ -34,9 +35,10 @@ struct TInstallResult {
 
 class TChartInstaller {
  public:
-  // DestFolder ends in "/". The sets stay the caller's.
-  TChartInstaller(const TChartSetsList& Sets, std::string DestFolder,
-                  TInstallCallbacks Callbacks = {});
+  // DestFolder ends in "/". The sets and the view stay the caller's;
+  // without a view nothing is shown and every existing chart is replaced.
+  TChartInstaller(const TChartSetsList& Sets, std::string DestFolder, TInstallView& View);
+  TChartInstaller(const TChartSetsList& Sets, std::string DestFolder);
 
   // Number of charts of all selected pairs (the overall progress maximum).
   int32_t TotalCharts() const;
@@ -61,13 +63,13 @@ class TChartInstaller {
   bool Cancelled() const { return FCancelled; }
 
  private:
-  TReplaceAnswer AskReplace(const TChartSets& Set, const std::string& Existing,
-                            const std::string& NewFile);
-  void ProcessMessages();
+  void ShowRunStart();
+  void ShowChartDone(int32_t SetDone, int32_t SetCount, int32_t Processed);
 
   const TChartSetsList& FChartSets;
   std::string FDestFolder;
-  TInstallCallbacks FCallbacks;
+  TInstallView& FView;
+  int32_t FTotal = 0;
   bool FReplaceAll = false;
   bool FCancelled = false;
 };

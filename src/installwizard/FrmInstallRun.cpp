@@ -1,5 +1,4 @@
 // The chart list of the wizard and the installation run.
-#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -12,6 +11,7 @@
 #include "Languages.h"
 #include "MsgBox.h"
 #include "ProgressBarEx.h"
+#include "WizardProgressView.h"
 
 void TFormInstall::FillChartList() {
   ListViewCharts->clear();
@@ -67,6 +67,21 @@ TReplaceAnswer TFormInstall::AskReplace(const std::string& Message, const std::s
 
 namespace {
 
+// The installation run on the wizard's progress page; the replace question
+// is the wizard's dialog.
+class TInstallPageView : public TWizardProgressView<TInstallView> {
+ public:
+  TInstallPageView(TFormInstall& Form, const TWizardProgress& Controls)
+      : TWizardProgressView(Controls), FForm(Form) {}
+  TReplaceAnswer AskReplace(const std::string& Message, const std::string& ExistingFile,
+                            const std::string& NewFile) override {
+    return FForm.AskReplace(Message, ExistingFile, NewFile);
+  }
+
+ private:
+  TFormInstall& FForm;
+};
+
 // Marks the run for its duration, so that the window refuses to close
 // meanwhile; after an exception it can be closed again.
 class TRunningFlag {
@@ -90,30 +105,9 @@ void TFormInstall::RunInstallation() {
   PanelProgress->show();
   Animate->Start();
 
-  TInstallCallbacks callbacks;
-  callbacks.OnSetStart = [this](const TChartSets& Set, int Resolution, int32_t ChartCount) {
-    LabelProgressSingle->setText(
-        QString::fromStdString(Set.Name + " - " + DpiText(Resolution) + " dpi"));
-    ProgressBarSingle->SetPosition(0);
-    ProgressBarSingle->SetMax(ChartCount);
-  };
-  callbacks.OnChartDone = [this](int32_t SetDone, int32_t Processed) {
-    ProgressBarSingle->SetPosition(SetDone);
-    ProgressBarEntire->SetPosition(Processed);
-  };
-  callbacks.OnAskReplace = [this](const std::string& Message, const std::string& Existing,
-                                  const std::string& NewFile) {
-    return AskReplace(Message, Existing, NewFile);
-  };
-  callbacks.OnProcessMessages = [] { QCoreApplication::processEvents(); };
-  TChartInstaller installer(FChartSets, FDestFolder, callbacks);
-
-  const bool overall = FSelectedCount >= 2;
-  LabelProgressEntire->setVisible(overall);
-  ProgressBarEntire->setVisible(overall);
-  LabelProgressEntire->setText(overall ? QString::fromStdString(GetText(24)) : QString());
-  ProgressBarEntire->SetPosition(0);
-  ProgressBarEntire->SetMax(installer.TotalCharts());
+  TInstallPageView view(*this, {Animate, LabelProgressSingle, ProgressBarSingle,
+                                LabelProgressEntire, ProgressBarEntire});
+  TChartInstaller installer(FChartSets, FDestFolder, view);
 
   TInstallResult result;
   {

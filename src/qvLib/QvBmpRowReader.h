@@ -6,16 +6,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "QvGraphics.h"
+
+// Waits until the first End bytes of a file that is still arriving are
+// there (End is at most its size) and returns how many are there then.
+using TBytesArrived = std::function<size_t(size_t End)>;
 
 class TBmpRowReader {
  public:
   // Parses the headers and the palette (at most 256 entries kept). Raises
   // EGraphicsError for what the reader does not take. Data must outlive the
-  // reader.
-  TBmpRowReader(const uint8_t* Data, size_t Size);
+  // reader. With Arrived the file's Size bytes are still coming in while
+  // the reader works: it reads none before Arrived says it is there.
+  TBmpRowReader(const uint8_t* Data, size_t Size, TBytesArrived Arrived = {});
 
   int32_t Width() const { return FWidth; }
   int32_t Height() const { return FHeight; }
@@ -38,6 +44,8 @@ class TBmpRowReader {
  private:
   void ReadRow(uint8_t* Row, bool Blank);
   void DecodeRow(uint8_t* Row, bool Blank);
+  // Makes the first End bytes readable; raises when the file is shorter.
+  void Need(size_t End, const char* Missing);
   uint8_t Next();
   void Fill(uint8_t* Row, int Count, uint8_t Value);
   void Absolute(uint8_t* Row, int Count);
@@ -45,6 +53,8 @@ class TBmpRowReader {
 
   const uint8_t* FData;
   size_t FSize;
+  size_t FThere;  // bytes known to be there: all of them without FArrived
+  TBytesArrived FArrived;
   int32_t FWidth = 0;
   int32_t FHeight = 0;
   int FBits = 0;

@@ -135,11 +135,54 @@ const std::vector<std::string>& ChartSetCatalogue();
 // Chart files (.zrn): "ZRN2", chart code, 16-bit edition, then a 32-bit
 // length and a complete BMP file.
 
-// A chart file's contents read from Stream as the file FileName would be
-// read (the name must fit the code): the edition and the embedded BMP file.
-// Raises as TZRNFile does.
-void ReadZRNImage(TStream& Stream, const std::string& FileName, int32_t& Edition,
-                  std::vector<uint8_t>& Image);
+// A chart file's bytes in memory. They may still be arriving (a chart that
+// is unpacked from its archive while it is converted): Arrived(End) returns
+// once the first End bytes (End at most Size()) are there, with the number
+// there, and raises what kept them from coming; Complete() returns once
+// every byte is there and sound, and raises otherwise. Bytes that are all
+// there from the start need neither.
+class TChartBytes {
+ public:
+  TChartBytes(const uint8_t* Data, size_t Size) : FData(Data), FSize(Size) {}
+  virtual ~TChartBytes() = default;
+  TChartBytes(const TChartBytes&) = delete;
+  TChartBytes& operator=(const TChartBytes&) = delete;
+
+  const uint8_t* Data() const { return FData; }
+  size_t Size() const { return FSize; }
+  virtual bool Arriving() const { return false; }
+  virtual size_t Arrived(size_t End) { return FSize; }
+  virtual void Complete() {}
+  // Arrived() for the bytes from Offset on, counted from there, as a reader
+  // of those bytes takes it (TBmpRowReader); empty when all are there.
+  std::function<size_t(size_t End)> ArrivedFrom(size_t Offset) {
+    if (!Arriving()) return {};
+    return [this, Offset](size_t End) { return Arrived(Offset + End) - Offset; };
+  }
+
+ protected:
+  TChartBytes() = default;
+  void Attach(const uint8_t* Data, size_t Size) {
+    FData = Data;
+    FSize = Size;
+  }
+
+ private:
+  const uint8_t* FData = nullptr;
+  size_t FSize = 0;
+};
+
+// Where a chart file's embedded BMP file lies in its bytes, and the chart's
+// edition.
+struct TZRNImage {
+  int32_t Edition = 0;
+  size_t Offset = 0;
+  size_t Size = 0;
+};
+
+// Reads a chart file's header from Chart as the file FileName would be read
+// (the name must fit the code). Raises as TZRNFile does.
+TZRNImage ReadZRNImage(TChartBytes& Chart, const std::string& FileName);
 
 class TZRNFile {
  public:
@@ -353,16 +396,18 @@ size_t EncodeRLE8RowTo(const uint8_t* Row, size_t Count, uint8_t* Out);
 // Writes the chart file's image as an installed bitmap dated with the
 // chart file's date.
 void ConvertChartBitmap(const std::string& OutputFile, const std::string& ChartFile, bool Stamp);
+// The same for the chart file FileName held as Chart, whose date is Date.
+void ConvertChartBitmap(const std::string& OutputFile, const std::string& FileName,
+                        TChartBytes& Chart, int32_t Date, bool Stamp);
 
-// Writes the chart image Image (a whole BMP file) with the update stream
-// applied (Update stands after the update's date) as an installed bitmap,
-// row by row, stamped with StampText unless it is empty. False, with nothing
-// read or written, when the image must be taken whole (rows stored top
-// down, or no palette): ApplyBaZStream serves then. The file carries the
-// file date Date from the moment it has its name.
-bool WriteUpdatedChartBitmap(const std::string& OutputFile, const std::vector<uint8_t>& Image,
-                             TStream& Update, const std::string& StampText,
-                             std::optional<int32_t> Date = std::nullopt);
+// Writes the image of Chart that Image locates as an installed bitmap dated
+// Date, stamped with StampText unless it is empty; with Update (standing
+// after the update's date) the update is applied on the way. Row by row,
+// with the rows read as they arrive, where the image allows; whole where it
+// must be taken whole (rows stored top down, or no palette). The file gets
+// its name only after Chart is complete.
+void WriteChartImage(const std::string& OutputFile, TChartBytes& Chart, const TZRNImage& Image,
+                     TStream* Update, const std::string& StampText, int32_t Date);
 
 // Installed bitmap name: folder + chart name + "_120_" / "_240_" + "2003.bmp".
 std::string InstalledBitmapName(const std::string& Folder, const std::string& ChartName,

@@ -2,7 +2,6 @@
 // header, a 256-entry palette and RLE8 pixel data, rows bottom-up, each row
 // closed by 00 00 and the image by 00 01.
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,15 +70,6 @@ std::string CreateTemporaryFor(const std::string& Target) {
   return name;
 }
 
-void SyncFile(const std::string& FileName, const std::string& Target) {
-  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  const int rc = ::fsync(fd);
-  const int error = errno;
-  ::close(fd);
-  if (rc != 0) throw EStreamError(WriteErrorMessage(error, Target, "Write failed in " + Target));
-}
-
 // Supplies the 8-bit palette indexes of one row. It is asked for every row
 // from the bottom one (Height - 1) up to row 0, in that order.
 using TIndexRows = std::function<const uint8_t*(int32_t Row)>;
@@ -122,21 +112,35 @@ void WriteRLE8Stream(TBufferedFileStream& File, int32_t Width, int32_t Height,
 // its date (when one is given) and renames it: FileName is either the old
 // file or the complete new one, dated. A full disk is reported with the
 // name of the bitmap, not of its hidden temporary file.
+// Complete, when given, runs after the last row and may still refuse the
+// file by raising: then FileName stays as it was.
 void WriteRLE8File(const std::string& FileName, int32_t Width, int32_t Height,
                    const std::vector<TRGB>& Palette, const TIndexRows& Rows,
-                   std::optional<int32_t> Date = std::nullopt) {
+                   std::optional<int32_t> Date = std::nullopt,
+                   const std::function<void()>& Complete = {}) {
   const std::string temporary = CreateTemporaryFor(FileName);
   try {
     TBufferedFileStream file(temporary, 65536, fmCreate);
     try {
       WriteRLE8Stream(file, Width, Height, Palette, Rows);
+    } catch (const EStreamError& e) {
+      if (e.Message() == DiskFullMessage(file.FileName()))
+        throw EStreamError(DiskFullMessage(FileName));
+      throw;
+    }
+    if (Complete) Complete();
+    try {
+      // On the disk before it has its date and its name.
+      if (!file.SyncToDisk()) {
+        const int error = errno;
+        throw EStreamError(WriteErrorMessage(error, FileName, "Write failed in " + FileName));
+      }
       file.Close();
     } catch (const EStreamError& e) {
       if (e.Message() == DiskFullMessage(file.FileName()))
         throw EStreamError(DiskFullMessage(FileName));
       throw;
     }
-    SyncFile(temporary, FileName);
     if (Date && !FileSetDate(temporary, *Date))
       throw EStreamError("Cannot set the date of " + FileName);
     if (std::rename(temporary.c_str(), FileName.c_str()) != 0) {
@@ -361,29 +365,53 @@ void ConvertChartBitmap(const std::string& OutputFile, const std::string& ChartF
     chart.ReadBitmapFile(image);
     chart.Close();
   }
-  TBmpRowReader reader(image.data(), image.size());
-  if (reader.TopDown() || reader.BitsPerPixel() > 8) {
-    // Rows that do not come bottom row first, or no palette to stamp in
-    // (which raises): the whole image at once.
-    TBitmap bitmap;
-    bitmap.LoadFromMemory(image.data(), image.size());
-    if (Stamp) DrawStampText(bitmap, StampNotice);
-    WriteWholeBitmap(OutputFile, bitmap, date);
-  } else {
-    TStampedRows rows(reader, Stamp ? StampNotice : "");
-    WriteRLE8File(OutputFile, reader.Width(), reader.Height(), reader.Palette(), std::ref(rows),
+  TChartBytes bytes(image.data(), image.size());
+  WriteChartImage(OutputFile, bytes, {edition, 0, image.size()}, nullptr, Stamp ? StampNotice : "",
                   date);
-  }
 }
 
-bool WriteUpdatedChartBitmap(const std::string& OutputFile, const std::vector<uint8_t>& Image,
-                             TStream& Update, const std::string& StampText,
-                             std::optional<int32_t> Date) {
-  TBmpRowReader reader(Image.data(), Image.size());
-  if (reader.TopDown() || reader.BitsPerPixel() > 8) return false;
-  TBaZRowPatches patches(Update, reader.Palette(), reader.Width(), reader.Height());
-  TStampedRows rows(reader, StampText, &patches);
-  WriteRLE8File(OutputFile, reader.Width(), reader.Height(), patches.Palette(), std::ref(rows),
-                Date);
-  return true;
+void ConvertChartBitmap(const std::string& OutputFile, const std::string& FileName,
+                        TChartBytes& Chart, int32_t Date, bool Stamp) {
+  const TZRNImage image = ReadZRNImage(Chart, FileName);
+  WriteChartImage(OutputFile, Chart, image, nullptr, Stamp ? StampNotice : "", Date);
+}
+
+namespace {
+
+// The whole image at once, for the images whose rows cannot be taken one by
+// one: rows stored top down, or no palette (which raises).
+void WriteWholeChartImage(const std::string& OutputFile, const uint8_t* Data, size_t Size,
+                          TStream* Update, const std::string& StampText, int32_t Date) {
+  if (!Update) {
+    TBitmap bitmap;
+    bitmap.LoadFromMemory(Data, Size);
+    if (!StampText.empty()) DrawStampText(bitmap, StampText);
+    WriteWholeBitmap(OutputFile, bitmap, Date);
+    return;
+  }
+  TBaZBitmap chart, target;
+  chart.LoadFromMemory(Data, Size);
+  chart.SetWidth(chart.Width());
+  ApplyBaZStream(*Update, std::move(chart), target);
+  if (!StampText.empty()) DrawStampText(target, StampText);
+  WriteWholeBitmap(OutputFile, target, Date);
+}
+
+}  // namespace
+
+void WriteChartImage(const std::string& OutputFile, TChartBytes& Chart, const TZRNImage& Image,
+                     TStream* Update, const std::string& StampText, int32_t Date) {
+  const uint8_t* data = Chart.Data() + Image.Offset;
+  TBmpRowReader reader(data, Image.Size, Chart.ArrivedFrom(Image.Offset));
+  if (reader.TopDown() || reader.BitsPerPixel() > 8) {
+    Chart.Complete();
+    WriteWholeChartImage(OutputFile, data, Image.Size, Update, StampText, Date);
+    return;
+  }
+  std::optional<TBaZRowPatches> patches;
+  if (Update) patches.emplace(*Update, reader.Palette(), reader.Width(), reader.Height());
+  TStampedRows rows(reader, StampText, patches ? &*patches : nullptr);
+  WriteRLE8File(OutputFile, reader.Width(), reader.Height(),
+                patches ? patches->Palette() : reader.Palette(), std::ref(rows), Date,
+                [&Chart] { Chart.Complete(); });
 }

@@ -46,17 +46,22 @@ int32_t ReadZRNHeader(TStream& Stream, const std::string& FileName) {
 
 }  // namespace
 
-void ReadZRNImage(TStream& Stream, const std::string& FileName, int32_t& Edition,
-                  std::vector<uint8_t>& Image) {
+TZRNImage ReadZRNImage(TChartBytes& Chart, const std::string& FileName) {
   CodeOfFileName(FileName);
-  Edition = ReadZRNHeader(Stream, FileName);
-  const int32_t length = Stream.ReadInt32();
-  // A length beyond the end must not allocate memory for bytes that are
-  // not there.
-  if (length < 0 || length > Stream.GetSize() - Stream.Position())
+  // The header: magic, code, edition and the image length.
+  constexpr size_t HeaderSize = 14;
+  const size_t there = std::min(Chart.Size(), HeaderSize);
+  Chart.Arrived(there);
+  TMemoryStream header(std::vector<uint8_t>(Chart.Data(), Chart.Data() + there));
+  TZRNImage image;
+  image.Edition = ReadZRNHeader(header, FileName);
+  const int32_t length = header.ReadInt32();
+  // A length beyond the end must not be taken for bytes that are there.
+  if (length < 0 || size_t(length) > Chart.Size() - HeaderSize)
     throw EStreamError("Read beyond end of file in " + FileName);
-  Image.resize(size_t(length));
-  Stream.ReadBuffer(Image.data(), length);
+  image.Offset = HeaderSize;
+  image.Size = size_t(length);
+  return image;
 }
 
 TZRNFile::TZRNFile(const std::string& FileName, uint32_t Mode, int32_t& Edition, int32_t& Date)

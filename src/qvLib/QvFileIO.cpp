@@ -50,6 +50,7 @@ TBufferedFileStream::TBufferedFileStream(const std::string& FileName, int32_t Bu
   } else {
     FHandle = ::open(FileName.c_str(), OpenFlags(Mode) | O_CLOEXEC);
     if (FHandle < 0) throw EStreamError("Cannot open file " + FileName);
+    FReadOnly = OpenFlags(Mode) == O_RDONLY;
   }
   FFileName = AbsoluteName(FileName);
   FBufferSize = RoundBufferSize(BufferSize);
@@ -95,6 +96,18 @@ void TBufferedFileStream::FillBuffer() {
   FBufferValid = static_cast<int32_t>(got);
 }
 
+void TBufferedFileStream::ReadBlocks(uint8_t* Out, int64_t Count) {
+  if (::lseek(FHandle, FBufferFilePos, SEEK_SET) < 0)
+    throw EStreamError("Seek on reading failed in " + FFileName);
+  int64_t done = 0;
+  while (done < Count) {
+    const ssize_t got = ::read(FHandle, Out + done, static_cast<size_t>(Count - done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) throw EStreamError("Read failed in " + FFileName);
+    done += got;
+  }
+}
+
 void TBufferedFileStream::WriteBufferToFile() {
   if (::lseek(FHandle, FBufferFilePos, SEEK_SET) < 0)
     throw EStreamError("Seek on writing failed in " + FFileName);
@@ -109,6 +122,7 @@ void TBufferedFileStream::WriteBufferToFile() {
     }
     done += static_cast<size_t>(n);
   }
+  FSynced = false;
   if (FFlushAfterWrite && ::fsync(FHandle) != 0) {
     const int error = errno;
     throw EStreamError(
@@ -117,7 +131,19 @@ void TBufferedFileStream::WriteBufferToFile() {
 }
 
 void TBufferedFileStream::FlushFile() {
-  (void)::fsync(FHandle);
+  // A handle opened for reading has nothing of its own to flush; asking the
+  // system anyway would write out what another writer left dirty.
+  if (!FReadOnly && !FSynced) (void)::fsync(FHandle);
+}
+
+bool TBufferedFileStream::SyncToDisk() {
+  if (FDirty) {
+    WriteBufferToFile();
+    FDirty = false;
+  }
+  if (::fsync(FHandle) != 0) return false;
+  FSynced = true;
+  return true;
 }
 
 // Leaves the current block for the next one. A dirty block is stored first so
@@ -146,6 +172,17 @@ int64_t TBufferedFileStream::Read(void* Buffer, int64_t Count) {
   out += part;
   while (left > 0) {
     MoveToNextBlock();
+    if (left >= FBufferSize) {
+      // Whole blocks go from the file straight to the caller: the buffer
+      // would only pass them on.
+      const int64_t whole = left / FBufferSize * FBufferSize;
+      ReadBlocks(out, whole);
+      FBufferFilePos += whole;
+      left -= whole;
+      out += whole;
+      part = 0;
+      if (left == 0) break;
+    }
     FillBuffer();
     part = static_cast<int32_t>(std::min<int64_t>(left, FBufferValid));
     std::memcpy(out, FBuffer.get(), static_cast<size_t>(part));
@@ -227,6 +264,7 @@ void TBufferedFileStream::SetSize(int64_t NewSize) {
   if (StreamPosition() > FFileSize) Seek(0, soFromEnd);
   if (::lseek(FHandle, NewSize, SEEK_SET) < 0)
     throw EStreamError("TBufferedFileStream.SetSize: Seek failed in " + FFileName);
+  FSynced = false;
   if (::ftruncate(FHandle, NewSize) != 0) {
     const int error = errno;
     throw EStreamError(WriteErrorMessage(

@@ -37,6 +37,10 @@ class TBufferedFileStream : public TStream {
   int64_t GetSize() override { return FFileSize; }
 
   void Flush();
+  // Writes what is pending and has the system put the file on the disk;
+  // false (errno set) when the system cannot. Until the next write a flush
+  // then has nothing to ask.
+  bool SyncToDisk();
   // Flushes and closes the file, raising any failure; the stream is unusable after.
   void Close();
   bool IsEOF() const { return StreamPosition() >= FFileSize; }
@@ -55,6 +59,8 @@ class TBufferedFileStream : public TStream {
  private:
   int64_t StreamPosition() const { return FBufferFilePos + FBufferPos; }
   void FillBuffer();
+  // Reads Count bytes, whole blocks, from the buffer's file position on.
+  void ReadBlocks(uint8_t* Out, int64_t Count);
   void WriteBufferToFile();
   void FlushFile();
   void MoveToNextBlock();
@@ -67,6 +73,8 @@ class TBufferedFileStream : public TStream {
   int64_t FFileSize = 0;
   int FHandle = -1;
   bool FDirty = false;
+  bool FReadOnly = false;
+  bool FSynced = false;  // nothing written since the file was put on the disk
   bool FFlushAfterWrite = false;
   std::string FFileName;  // absolute; named in every error
 };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "QvBmpRowReader.h"
 #include "QvGraphics.h"
@@ -93,7 +94,11 @@ std::vector<TRGB> ReadPalette(const uint8_t* Data, const TBmpHeader& h) {
 
 }  // namespace
 
-TBmpRowReader::TBmpRowReader(const uint8_t* Data, size_t Size) : FData(Data), FSize(Size) {
+TBmpRowReader::TBmpRowReader(const uint8_t* Data, size_t Size, TBytesArrived Arrived)
+    : FData(Data), FSize(Size), FThere(Arrived ? 0 : Size), FArrived(std::move(Arrived)) {
+  // The headers and the palette lie in the first bytes: the file header, an
+  // information header of at most 1024 bytes and 256 entries of 4 bytes.
+  Need(std::min<size_t>(Size, 14 + 1024 + 256 * 4), "the file is too short");
   const TBmpHeader h = ParseHeader(Data, Size);
   FWidth = int32_t(h.Width);
   FHeight = int32_t(h.Height);
@@ -113,11 +118,21 @@ TBmpRowReader::TBmpRowReader(const uint8_t* Data, size_t Size) : FData(Data), FS
 
 void TBmpRowReader::ReadRow(uint8_t* Row, bool Blank) {
   if (FRowsRead >= FHeight) Invalid("every row has been read");
-  if (FCompression == BI_RGB)
-    std::memcpy(Row, FData + FDataOffset + size_t(FRowsRead) * FStride, FRowBytes);
-  else
+  if (FCompression == BI_RGB) {
+    const size_t start = FDataOffset + size_t(FRowsRead) * FStride;
+    if (start + FRowBytes > FThere) Need(start + FRowBytes, "pixel data cut short");
+    std::memcpy(Row, FData + start, FRowBytes);
+  } else {
     DecodeRow(Row, Blank);
+  }
   ++FRowsRead;
+}
+
+void TBmpRowReader::Need(size_t End, const char* Missing) {
+  if (End > FSize) Invalid(Missing);
+  if (End <= FThere) return;
+  FThere = FArrived(End);
+  if (FThere < End) Invalid(Missing);
 }
 
 // Runs commands until the row ends: by an end-of-line, a delta escape that
@@ -156,7 +171,7 @@ void TBmpRowReader::DecodeRow(uint8_t* Row, bool Blank) {
 }
 
 uint8_t TBmpRowReader::Next() {
-  if (FPos >= FSize) Invalid("run-length data cut short");
+  if (FPos >= FThere) Need(FPos + 1, "run-length data cut short");
   return FData[FPos++];
 }
 
@@ -182,7 +197,7 @@ void TBmpRowReader::Fill(uint8_t* Row, int Count, uint8_t Value) {
 // An absolute run of Count pixels, padded to a 16-bit boundary.
 void TBmpRowReader::Absolute(uint8_t* Row, int Count) {
   if (FBits == 8) {
-    if (FPos + size_t(Count) > FSize) Invalid("run-length data cut short");
+    if (FPos + size_t(Count) > FThere) Need(FPos + size_t(Count), "run-length data cut short");
     if (FX < FWidth)
       std::memcpy(Row + FX, FData + FPos, size_t(std::min<int64_t>(Count, FWidth - FX)));
     FPos += size_t(Count);

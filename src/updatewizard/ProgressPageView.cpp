@@ -1,12 +1,9 @@
 #include "ProgressPageView.h"
 
 #include <QApplication>
-#include <QLabel>
 
 #include "CopyAnimation.h"
-#include "ExtForm.h"
 #include "MsgBox.h"
-#include "ProgressBarEx.h"
 
 TProgressPageView::~TProgressPageView() {
   Restore();
@@ -22,24 +19,6 @@ int TProgressPageView::Message(const std::string& Text, TMsgDlgType Type, TMsgDl
 
 void TProgressPageView::ErrorBox(const std::string& Caption, const std::string& Text) {
   ShowMsgBoxCaption(Caption, Text, mtError, {mbOK});
-}
-
-void TProgressPageView::SetLabel(TProgressItem Item, const std::string& Text) {
-  (Item == TProgressItem::Single ? F.LabelSingle : F.LabelEntire)->setText(ShownText(Text));
-}
-
-void TProgressPageView::ShowLabel(TProgressItem Item, bool Visible) {
-  (Item == TProgressItem::Single ? F.LabelSingle : F.LabelEntire)->setVisible(Visible);
-}
-
-void TProgressPageView::SetBar(TProgressItem Item, int Position, int Max) {
-  TProgressBarEx* bar = Item == TProgressItem::Single ? F.ProgressBarSingle : F.ProgressBarEntire;
-  bar->SetMax(Max);
-  bar->SetPosition(Position);
-}
-
-void TProgressPageView::ShowBar(TProgressItem Item, bool Visible) {
-  (Item == TProgressItem::Single ? F.ProgressBarSingle : F.ProgressBarEntire)->setVisible(Visible);
 }
 
 void TProgressPageView::SetAnimation(bool Running) {
@@ -61,10 +40,6 @@ void TProgressPageView::SetBusy(bool Busy) {
     QApplication::restoreOverrideCursor();
     --FBusy;
   }
-}
-
-void TProgressPageView::ProcessMessages() {
-  QCoreApplication::processEvents();
 }
 
 void TProgressPageView::Restore() {

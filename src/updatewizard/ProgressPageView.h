@@ -5,23 +5,19 @@
 // alive during long steps.
 
 #include "UpdateView.h"
-#include "WizardControls.h"
+#include "WizardProgressView.h"
 
-class TProgressPageView : public TUpdateView {
+class TProgressPageView : public TWizardProgressView<TUpdateView> {
  public:
-  TProgressPageView(QWidget* Page, const TWizardProgress& Controls) : FPage(Page), F(Controls) {}
+  TProgressPageView(QWidget* Page, const TWizardProgress& Controls)
+      : TWizardProgressView(Controls), FPage(Page) {}
   ~TProgressPageView() override;
 
   int Message(const std::string& Text, TMsgDlgType Type, TMsgDlgButtons Buttons) override;
   void ErrorBox(const std::string& Caption, const std::string& Text) override;
-  void SetLabel(TProgressItem Item, const std::string& Text) override;
-  void ShowLabel(TProgressItem Item, bool Visible) override;
-  void SetBar(TProgressItem Item, int Position, int Max) override;
-  void ShowBar(TProgressItem Item, bool Visible) override;
   void SetAnimation(bool Running) override;
   void HideProgressPage() override;
   void SetBusy(bool Busy) override;
-  void ProcessMessages() override;
 
   // Ends every hourglass the run left and stops the animation: the window
   // is the user's again after a failure.
@@ -29,6 +25,5 @@ class TProgressPageView : public TUpdateView {
 
  private:
   QWidget* FPage;
-  TWizardProgress F;
   int FBusy = 0;
 };

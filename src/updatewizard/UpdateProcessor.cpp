@@ -8,11 +8,11 @@
 #include "FileAttributes.h"
 #include "FileNameCase.h"
 #include "Languages.h"
-#include "QvBaZFile.h"
 #include "StoredUpdateIndex.h"
 #include "TemporaryFiles.h"
 #include "TextUtils.h"
 #include "UnZipper.h"
+#include "UnpackedChart.h"
 #include "UpdateFiles.h"
 #include "Volumes.h"
 #include "WorkFolder.h"
@@ -223,7 +223,7 @@ void TUpdateProcessor::UnpackArchive(const std::string& Archive) {
     const std::string name = ExtractFileName(File);
     if (failure.empty() && IsUpdateFileName(name)) failure = name + ": " + Reason;
   };
-  TUpdateBusy busy(FView);
+  TRunBusy busy(FView);
   zip.ExtractAll();
   if (!failure.empty())
     throw EZRNError("The update archive " + Archive + " could not be unpacked (" + failure + ").");
@@ -269,7 +269,7 @@ TUpdateOutcome TUpdateProcessor::PackUpdates() {
   }
   int stored = 0;
   {
-    TUpdateBusy busy(FView);
+    TRunBusy busy(FView);
     stored = zip.CreateArchive();
   }
   FView.SetAnimation(false);
@@ -312,7 +312,7 @@ void TUpdateProcessor::ApplyUpdates() {
   FApplied.clear();
   FResults = {GetText(114), ""};
   {
-    TUpdateBusy busy(FView);
+    TRunBusy busy(FView);
     for (const auto& set : FChartSets)
       for (int res = 0; res < ResolutionCount; ++res)
         if (set->GetSelected(res)) ApplyChartSetUpdates(*set->GetChartSet(res), res);
@@ -332,15 +332,12 @@ void TUpdateProcessor::ApplyChartSetUpdates(const TChartSet& Set, int Resolution
     int keyResolution = 0;
     SplitUpdateKey(*key, keyChart, keyResolution);
     FView.SetLabel(TProgressItem::Single, GetText(88) + chart + " - " + dpi + " dpi");
-    // The chart file is unpacked into memory: a sheet is tens of megabytes
-    // that a file in the work folder would only write and read back.
-    TMemoryStream chartFile;
-    reader.UnpackTo(i, chartFile);
+    TUnpackedChart chartFile(reader, i);
     // The installed bitmap keeps the name it has, and the update file is
     // the one of the index's chart, whatever the letter case of either.
     const std::string output =
         ExistingFileName(FInstalledFolder, InstalledBitmapName("", chart, Resolution));
-    UpdateChartBitmap(output, WorkFolder() + reader.FileName(i), chartFile,
+    WriteUpdatedChart(chartFile, WorkFolder() + reader.FileName(i), output,
                       ExistingFileName(WorkFolder(), keyChart + "." + dpi), true);
     FApplied.insert(*key);
     FView.SetBar(TProgressItem::Single, int(FApplied.size()), int(FUpdateList.size()));

@@ -1,18 +1,17 @@
 #pragma once
-// What the update run shows, as callbacks: the wizard's window answers them
-// with its message boxes, progress page and cursor; the command line with
-// the terminal; tests record them. Only Message must be answered.
+// What the update run shows: the progress of every run (RunView.h), and its
+// message boxes, the copy animation, the count of downloaded files and the
+// end of the progress page. The wizard's window answers them with its
+// message boxes, progress page and cursor; the command line with the
+// terminal; tests record them. Only Message must be answered.
 
 #include <string>
 
 #include "MsgDlgTypes.h"
+#include "RunView.h"
 
-enum class TProgressItem { Single, Entire };
-
-class TUpdateView {
+class TUpdateView : public TRunView {
  public:
-  virtual ~TUpdateView() = default;
-
   // A message box; returns the modal result of the button pressed.
   virtual int Message(const std::string& Text, TMsgDlgType Type, TMsgDlgButtons Buttons) = 0;
   // An error box with its own caption and an OK button.
@@ -20,30 +19,8 @@ class TUpdateView {
     Message(Text, mtError, {mbOK});
   }
 
-  // The progress page: the label and the bar of the file under way (Single)
-  // and of the whole run (Entire).
-  virtual void SetLabel(TProgressItem Item, const std::string& Text) {}
-  virtual void ShowLabel(TProgressItem Item, bool Visible) {}
-  virtual void SetBar(TProgressItem Item, int Position, int Max) {}
-  virtual void ShowBar(TProgressItem Item, bool Visible) {}
   virtual void SetAnimation(bool Running) {}
   // Downloads: Done of Total files fetched.
   virtual void SetFileCount(int Done, int Total) {}
   virtual void HideProgressPage() {}
-  // The hourglass while the run works; false restores the cursor.
-  virtual void SetBusy(bool Busy) {}
-  // Lets pending window events run.
-  virtual void ProcessMessages() {}
-};
-
-// The busy cursor for one scope, restored on every way out.
-class TUpdateBusy {
- public:
-  explicit TUpdateBusy(TUpdateView& View) : FView(View) { FView.SetBusy(true); }
-  ~TUpdateBusy() { FView.SetBusy(false); }
-  TUpdateBusy(const TUpdateBusy&) = delete;
-  TUpdateBusy& operator=(const TUpdateBusy&) = delete;
-
- private:
-  TUpdateView& FView;
 };

@@ -1,6 +1,6 @@
 #pragma once
 // The private folder of one update run: the fetched index and update files
-// and the chart files unpacked from the CD lie there while the run lasts.
+// lie there while the run lasts (the charts are unpacked into memory).
 //
 // The shared temporary folder belongs to every user, so the folder is made
 // new with mkdtemp (mode 0700, prefix "zrn-") under $XDG_RUNTIME_DIR when

@@ -75,6 +75,17 @@ class TUnZipper {
   int ExtractSelected();
   int ExtractAll();
   int ExtractToStream(TStream* Stream, const std::string& EntryName);
+  // Entry Index decoded straight into memory, for callers that take the
+  // entries one by one. CanDecode tells on the calling thread whether the
+  // entry can be decoded at all (the unknown-method message and
+  // OnSkippingFile say why not); it reads the directory if that has not
+  // been read. DecodeInto then fills Out, which has room for the entry's
+  // uncompressed size, and calls Arrived with the count of bytes there
+  // after every block. It shows nothing and raises no event but OnBadCRC
+  // (then it returns false), so it may run on a thread of its own while
+  // nothing else uses this reader or its archive.
+  bool CanDecode(int Index);
+  bool DecodeInto(int Index, uint8_t* Out, const std::function<void(uint64_t Done)>& Arrived);
   // Asks the running operation (from an event or a pumped GUI event) to stop
   // at its next block; it then ends with "User Aborted Operation" and leaves
   // no partly written file.
@@ -91,10 +102,12 @@ class TUnZipper {
   void ReadDirectoryFrom(TZipDiskSet& Disks);
   // Index of the entry whose name matches (blanks around Name ignored), or -1.
   int FindEntry(const std::string& Name) const;
-  // Decodes entry Index from Disks into Sink; returns the CRC-32 of what came out.
+  // Decodes entry Index from Disks into Sink, or into Target (room for the
+  // entry's size) and then Sink; returns the CRC-32 of what came out.
   uint32_t DecodeEntryTo(TZipDiskSet& Disks, int Index,
                          const std::function<void(const uint8_t*, size_t)>& Sink,
-                         const std::function<void(uint64_t Done)>& Progress);
+                         const std::function<void(uint64_t Done)>& Progress,
+                         uint8_t* Target = nullptr);
 
   // The disks with the directory read, read now when it was not before.
   std::unique_ptr<TZipDiskSet> OpenForExtraction();

@@ -50,7 +50,8 @@ int64_t TUnZipper::LocalDataOffset(TZipSpanReader& Reader, const TZipEntry& Entr
 
 uint32_t TUnZipper::DecodeEntryTo(TZipDiskSet& Disks, int Index,
                                   const std::function<void(const uint8_t*, size_t)>& Sink,
-                                  const std::function<void(uint64_t Done)>& Progress) {
+                                  const std::function<void(uint64_t Done)>& Progress,
+                                  uint8_t* Target) {
   const TZipEntry& entry = FEntries[static_cast<size_t>(Index)];
   const TZipCentralEntry& h = entry.Header;
   // A header beyond the end of its disk: the directory points nowhere.
@@ -60,7 +61,7 @@ uint32_t TUnZipper::DecodeEntryTo(TZipDiskSet& Disks, int Index,
   if (dataStart + int64_t(h.CompressedSize) > FEntryLimit[static_cast<size_t>(Index)])
     ZipFail(ZipText::NotValid);
   TEntryInput input(reader, h.CompressedSize);
-  TZipOutput output(h.UncompressedSize, [&](const uint8_t* Data, size_t Count) {
+  TZipOutput output(h.UncompressedSize, Target, [&](const uint8_t* Data, size_t Count) {
     Sink(Data, Count);
     if (Progress) Progress(Count);
   });
@@ -282,4 +283,40 @@ int TUnZipper::ExtractToStream(TStream* Stream, const std::string& EntryName) {
   }
   Stream->WriteBuffer(decoded.Memory(), decoded.GetSize());
   return 1;
+}
+
+bool TUnZipper::CanDecode(int Index) {
+  if (!FDirectoryRead) ReadDirectory();
+  const TZipEntry& entry = Entry(Index);
+  const TZipCentralEntry& h = entry.Header;
+  if (!IsSupportedMethod(h.Method)) {
+    ZipMessageBox(ZipText::UnknownMethod, ZipText::ErrorCaption, TZipButtons::Ok);
+    Skipping(entry.FileName, ZipText::UnknownMethod);
+    return false;
+  }
+  if (h.Flags & zfEncrypted) {
+    if (OnBadPassword) OnBadPassword(entry.FileName);
+    Skipping(entry.FileName, "the entry is encrypted");
+    return false;
+  }
+  return true;
+}
+
+bool TUnZipper::DecodeInto(int Index, uint8_t* Out,
+                           const std::function<void(uint64_t Done)>& Arrived) {
+  const TZipEntry& entry = Entry(Index);
+  auto disks = OpenForExtraction();
+  uint64_t done = 0;
+  // The output counts against the declared size before it lands in Out, so
+  // Out never takes more than that.
+  const uint32_t crc = DecodeEntryTo(
+      *disks, Index,
+      [&](const uint8_t*, size_t Count) {
+        done += Count;
+        if (Arrived) Arrived(done);
+      },
+      nullptr, Out);
+  if (crc == entry.Header.Crc32) return true;
+  if (OnBadCRC) OnBadCRC(entry.FileName, crc, entry.Header.Crc32);
+  return false;
 }

@@ -18,9 +18,22 @@ size_t TZipMemoryInput::Read(uint8_t* Buffer, size_t Count) {
 void TZipOutput::Write(const uint8_t* Data, size_t Count) {
   if (Count == 0) return;
   if (Count > Remaining()) ZipFail(ZipText::TooLarge);
+  if (FTarget) {
+    std::memcpy(FTarget + FWritten, Data, Count);
+    Placed(Count);
+    return;
+  }
   FCrc = ZipCrc32(FCrc, Data, Count);
   FWritten += Count;
   FSink(Data, Count);
+}
+
+void TZipOutput::Placed(size_t Count) {
+  if (Count == 0) return;
+  const uint8_t* data = FTarget + FWritten;
+  FCrc = ZipCrc32(FCrc, data, Count);
+  FWritten += Count;
+  FSink(data, Count);
 }
 
 bool TZipBitReader::NextByte(uint8_t& Byte) {
@@ -130,10 +143,18 @@ void Inflate(TZipInput& Input, TZipOutput& Output) {
       z.next_in = in.data();
       if (z.avail_in == 0) ZipFail(ZipText::PrematureEnd);
     }
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
+    // Straight into the output's memory while it has room; what would go
+    // beyond it goes through the block, where it raises.
+    uint8_t* next = Output.Remaining() > 0 ? Output.Next() : nullptr;
+    const size_t room =
+        next ? static_cast<size_t>(std::min<uint64_t>(Output.Remaining(), out.size())) : out.size();
+    z.next_out = next ? next : out.data();
+    z.avail_out = static_cast<uInt>(room);
     const int rc = inflate(&z, Z_NO_FLUSH);
-    Output.Write(out.data(), out.size() - z.avail_out);
+    if (next)
+      Output.Placed(room - z.avail_out);
+    else
+      Output.Write(out.data(), room - z.avail_out);
     if (rc == Z_STREAM_END) return;
     if (rc == Z_MEM_ERROR) ZipFail(ZipText::InflateNoMemory);
     if (rc != Z_OK && rc != Z_BUF_ERROR) ZipFail(ZipText::NotValid);

@@ -31,9 +31,18 @@ class TZipOutput {
  public:
   using TSink = std::function<void(const uint8_t* Data, size_t Count)>;
   TZipOutput(uint64_t DeclaredSize, TSink Sink) : FDeclared(DeclaredSize), FSink(std::move(Sink)) {}
+  // Output into memory: Target has room for the declared size and the bytes
+  // land there; Sink sees each block there after it has landed.
+  TZipOutput(uint64_t DeclaredSize, uint8_t* Target, TSink Sink)
+      : FDeclared(DeclaredSize), FTarget(Target), FSink(std::move(Sink)) {}
 
   // Raises "File is larger than uncompressed size!" when more than declared arrives.
   void Write(const uint8_t* Data, size_t Count);
+  // Where a decoder may put the next bytes itself (at most Remaining()),
+  // or null when the output has no memory of its own.
+  uint8_t* Next() const { return FTarget ? FTarget + FWritten : nullptr; }
+  // Takes Count bytes a decoder has put at Next().
+  void Placed(size_t Count);
   uint64_t Written() const { return FWritten; }
   uint64_t Remaining() const { return FDeclared - FWritten; }
   uint64_t Declared() const { return FDeclared; }
@@ -41,6 +50,7 @@ class TZipOutput {
 
  private:
   uint64_t FDeclared;
+  uint8_t* FTarget = nullptr;
   uint64_t FWritten = 0;
   uint32_t FCrc = 0;
   TSink FSink;

@@ -17,19 +17,33 @@ class ChartInstallerTest : public TInstallFixture {
  protected:
   TChartSetsList Find() { return FindChartSets(FSource, FDest); }
 
-  // Installs with answers taken in order; records every question.
+  // Answers with Answers in order; records every question and the
+  // progress of every chart done.
+  class TRecordingView : public TInstallView {
+   public:
+    TRecordingView(ChartInstallerTest& Test, std::vector<TReplaceAnswer> Answers)
+        : FTest(Test), FAnswers(std::move(Answers)) {}
+    TReplaceAnswer AskReplace(const std::string& Message, const std::string&,
+                              const std::string&) override {
+      FTest.FQuestions.push_back(Message);
+      const size_t i = FTest.FQuestions.size() - 1;
+      return i < FAnswers.size() ? FAnswers[i] : TReplaceAnswer::Cancel;
+    }
+    void SetBar(TProgressItem Item, int Position, int) override {
+      if (Item == TProgressItem::Entire) FProcessed = Position;
+      if (Item == TProgressItem::Single && Position > 0)
+        FTest.FProgress.push_back({Position, FProcessed});
+    }
+
+   private:
+    ChartInstallerTest& FTest;
+    std::vector<TReplaceAnswer> FAnswers;
+    int32_t FProcessed = 0;
+  };
+
   TInstallResult Install(const TChartSetsList& Sets, std::vector<TReplaceAnswer> Answers = {}) {
-    TInstallCallbacks callbacks;
-    callbacks.OnAskReplace = [this, Answers](const std::string& Message, const std::string&,
-                                             const std::string&) {
-      FQuestions.push_back(Message);
-      const size_t i = FQuestions.size() - 1;
-      return i < Answers.size() ? Answers[i] : TReplaceAnswer::Cancel;
-    };
-    callbacks.OnChartDone = [this](int32_t SetDone, int32_t Processed) {
-      FProgress.push_back({SetDone, Processed});
-    };
-    TChartInstaller installer(Sets, FDest, callbacks);
+    TRecordingView view(*this, std::move(Answers));
+    TChartInstaller installer(Sets, FDest, view);
     TInstallResult result = installer.RunInstallation();
     installer.PruneUpdateIndex();
     installer.RegisterChartSets(result);
@@ -291,6 +305,13 @@ TEST_F(ChartInstallerTest, DamagedArchiveRaisesAndLeavesNoPartialFiles) {
   EXPECT_EQ(CheckInstalled("180101", 120), "ok\n");
   EXPECT_EQ(DestFiles(), (std::vector<std::string>{"180101_120_2003.bmp", "1801_120_2003.bds",
                                                    "1801_120_2003.chi"}));
+  // Over an older installation the damaged chart ends the run before the
+  // question about replacing its bitmap: only the chart before it is asked.
+  WriteFileText(FDest + "180102_120_2003.bmp", "older");
+  EXPECT_THROW(Install(sets, {TReplaceAnswer::Yes, TReplaceAnswer::Yes}), Exception);
+  ASSERT_EQ(FQuestions.size(), 1u);
+  EXPECT_NE(FQuestions[0].find("180101_120_2003.bmp"), std::string::npos);
+  EXPECT_EQ(ReadFileText(FDest + "180102_120_2003.bmp"), "older");
 }
 
 TEST_F(ChartInstallerTest, OnlyLowerCaseChiAndBdsAreNavigationFiles) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <numeric>
@@ -34,17 +35,18 @@ TEST_F(BufferedFileStreamTest, BufferSizeIsRoundedToKilobytesAndCapped) {
 }
 
 TEST_F(BufferedFileStreamTest, ReadsExactlyToTheEndAndNotOneByteMore) {
-  const auto data = Pattern(5000);
+  const auto data = Pattern(8000);
   WriteFileBytes(Name, data);
   TBufferedFileStream s(Name, 1024, fmOpenRead);
-  std::vector<uint8_t> got(5000);
-  // Reads of odd sizes cross every block boundary.
+  std::vector<uint8_t> got(8000);
+  // Reads of odd sizes cross every block boundary; one takes whole blocks
+  // between two parts of blocks.
   size_t pos = 0;
-  for (size_t step : {1u, 3u, 1020u, 1024u, 2000u, 952u}) {
+  for (size_t step : {1u, 3u, 1020u, 1024u, 2000u, 3000u, 952u}) {
     s.ReadBuffer(got.data() + pos, static_cast<int64_t>(step));
     pos += step;
   }
-  ASSERT_EQ(pos, 5000u);
+  ASSERT_EQ(pos, 8000u);
   EXPECT_EQ(got, data);
   EXPECT_TRUE(s.IsEOF());
   uint8_t b;
@@ -113,7 +115,7 @@ TEST_F(BufferedFileStreamTest, PartialOverwriteKeepsTheRestOfTheBlock) {
 }
 
 TEST_F(BufferedFileStreamTest, ReadingOffTheEndOfADirtyBlockKeepsTheWrittenBytes) {
-  auto data = Pattern(3000);
+  auto data = Pattern(5000);
   WriteFileBytes(Name, data);
   {
     TBufferedFileStream s(Name, 1024, fmOpenReadWrite);
@@ -122,6 +124,13 @@ TEST_F(BufferedFileStreamTest, ReadingOffTheEndOfADirtyBlockKeepsTheWrittenBytes
     data[10] = 0xAB;
     std::vector<uint8_t> rest(1024 - 11);
     s.ReadBuffer(rest.data(), static_cast<int64_t>(rest.size()));  // reaches the block's end
+    s.Seek(20, soFromBeginning);
+    s.WriteByte(0xCD);
+    data[20] = 0xCD;
+    // On through whole blocks and into a part of the next.
+    std::vector<uint8_t> more(3000);
+    s.ReadBuffer(more.data(), static_cast<int64_t>(more.size()));
+    EXPECT_TRUE(std::equal(more.begin(), more.end(), data.begin() + 21));
     s.Seek(2000, soFromBeginning);
   }
   EXPECT_EQ(ReadFileBytes(Name), data);

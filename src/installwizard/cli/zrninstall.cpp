@@ -131,33 +131,45 @@ std::string CheckRun(const TOptions& O, const TChartSetsList& Sets, const TChart
   return std::string();
 }
 
-// Progress of the run on a terminal: the set, its resolution, the chart
-// within the set and within the whole run.
-class TRunProgress {
+// The run on a terminal: each set as it starts on standard output, the
+// chart within the set and within the whole run as a progress line; the
+// replace question answered by --keep.
+class TTerminalInstallView : public TInstallView {
  public:
-  void SetTotal(int32_t Total) { FTotal = Total; }
+  explicit TTerminalInstallView(bool Keep) : FKeep(Keep) {}
 
-  void SetStart(const TChartSets& Set, int Resolution, int32_t Count) {
-    FLine.Finish();
-    std::printf("%s - %s dpi: %d charts\n", Set.Name.c_str(), DpiText(Resolution), Count);
-    std::fflush(stdout);
-    FSet = Set.Name + " - " + DpiText(Resolution) + " dpi";
-    FCount = Count;
-    ChartDone(0, FProcessed);
+  void SetLabel(TProgressItem Item, const std::string& Text) override {
+    if (Item != TProgressItem::Single) return;
+    FSet = Text;
+    FSetStarts = true;
   }
-  void ChartDone(int32_t SetDone, int32_t Processed) {
-    FProcessed = Processed;
-    FLine.Show(FSet + ": chart " + std::to_string(SetDone) + " of " + std::to_string(FCount) +
-               " (" + std::to_string(Processed) + " of " + std::to_string(FTotal) + ")");
+  void SetBar(TProgressItem Item, int Position, int Max) override {
+    if (Item == TProgressItem::Entire) {
+      FProcessed = Position;
+      FTotal = Max;
+      return;
+    }
+    if (FSetStarts) {
+      FLine.Finish();
+      std::printf("%s: %d charts\n", FSet.c_str(), Max);
+      std::fflush(stdout);
+      FSetStarts = false;
+    }
+    FLine.Show(FSet + ": chart " + std::to_string(Position) + " of " + std::to_string(Max) + " (" +
+               std::to_string(FProcessed) + " of " + std::to_string(FTotal) + ")");
+  }
+  TReplaceAnswer AskReplace(const std::string&, const std::string&, const std::string&) override {
+    return FKeep ? TReplaceAnswer::No : TReplaceAnswer::YesToAll;
   }
   void Finish() { FLine.Finish(); }
 
  private:
+  bool FKeep;
   TProgressLine FLine;
-  int32_t FTotal = 0;
-  int32_t FCount = 0;
-  int32_t FProcessed = 0;
   std::string FSet;
+  bool FSetStarts = false;
+  int FProcessed = 0;
+  int FTotal = 0;
 };
 
 int Install(const TOptions& options) {
@@ -168,26 +180,15 @@ int Install(const TOptions& options) {
                             ? TChartSetsList()
                             : FindChartSets(ExcludeTrailingPathDelimiter(options.Archives), dest);
   RestrictSelection(sets, options.Codes, options.OnlyResolution);
-  TRunProgress progress;
-  TInstallCallbacks callbacks;
-  callbacks.OnSetStart = [&progress](const TChartSets& Set, int Resolution, int32_t Count) {
-    progress.SetStart(Set, Resolution, Count);
-  };
-  callbacks.OnChartDone = [&progress](int32_t SetDone, int32_t Processed) {
-    progress.ChartDone(SetDone, Processed);
-  };
-  callbacks.OnAskReplace = [&options](const std::string&, const std::string&, const std::string&) {
-    return options.Keep ? TReplaceAnswer::No : TReplaceAnswer::YesToAll;
-  };
-  TChartInstaller installer(sets, dest, callbacks);
+  TTerminalInstallView view(options.Keep);
+  TChartInstaller installer(sets, dest, view);
   const std::string why = CheckRun(options, sets, installer);
   if (!why.empty()) {
     std::fprintf(stderr, "%s: %s\n", kProgram, TerminalText(why).c_str());
     return ExitFailure;
   }
-  progress.SetTotal(installer.TotalCharts());
   const TInstallResult result = installer.RunInstallation();
-  progress.Finish();
+  view.Finish();
   // What was installed is told first, as the wizard does, then recorded.
   const std::string message = InstalledSetsMessage(result);
   if (!message.empty()) std::printf("%s\n", TerminalText(message).c_str());
