@@ -33,6 +33,15 @@ void SaveProxySettings(const TProxySettings& Settings) {
                   TRegValue::String("Proxy password", Settings.Password)});
 }
 
+TFtpTlsMode LoadEncryptionMode() {
+  const int mode = RegReadIntegerDef(rkUser, Key, "Encryption", ftpTlsAuto);
+  return mode == ftpTlsRequire || mode == ftpTlsOff ? TFtpTlsMode(mode) : ftpTlsAuto;
+}
+
+void SaveEncryptionMode(TFtpTlsMode Mode) {
+  RegWriteInteger(rkUser, Key, "Encryption", int(Mode));
+}
+
 std::string UpdateServerHost() {
   const std::string host = RegReadString(rkUser, Key, "Server host", "");
   return host.empty() ? DefaultUpdateHost : host;

@@ -1,11 +1,13 @@
 #pragma once
 // How the update wizard and zrnupdate reach the update server: the server
-// itself and the proxy in front of it, as the user key "Update" stores them,
-// the proxy page's check, and the FTP client set up from them.
+// itself, the proxy in front of it and the encryption, as the user key
+// "Update" stores them, the proxy page's check, and the FTP client set up
+// from them.
 
 #include <string>
 
 #include "FtpCli.h"
+#include "TlsMode.h"
 
 // The update server when the settings name none. The demo and the tests
 // point "Server host" and "Server port" at a server of their own.
@@ -31,6 +33,12 @@ struct TProxySettings {
 // of range is none.
 TProxySettings LoadProxySettings();
 void SaveProxySettings(const TProxySettings& Settings);
+
+// "Encryption": 0 TLS when the server offers it (also for a missing or
+// unknown value), 1 TLS required, 2 off. No window sets it; it is kept
+// apart from the proxy page's values, which the wizard writes back.
+TFtpTlsMode LoadEncryptionMode();
+void SaveEncryptionMode(TFtpTlsMode Mode);
 
 // "Server host" and "Server port" of the key, or the defaults.
 std::string UpdateServerHost();

@@ -82,6 +82,10 @@ class TUpdateDownload {
   // Passive: passive data connections on a direct connection (through a
   // proxy they always are).
   void SetProxy(const TProxySettings& Settings, bool Passive);
+  // Whether the conversation is encrypted (the stored setting, or the
+  // command line's choice).
+  void SetEncryption(TFtpTlsMode Mode) { FEncryption = Mode; }
+  TFtpTlsMode Encryption() const { return FEncryption; }
   // Seconds without any sign of the server before the conversation fails.
   void SetTimeout(int Seconds);
   void SetDecimalSeparator(const std::string& Separator) { FDecimalSeparator = Separator; }
@@ -164,6 +168,7 @@ class TUpdateDownload {
   std::string FDecimalSeparator = ".";
   bool FDryRun = false;
   bool FPassive = true;
+  TFtpTlsMode FEncryption = ftpTlsAuto;
   TDownloadState FState = TDownloadState::Idle;
   TDownloadResult FResult;
   std::vector<TRemoteFile> FServerFiles;

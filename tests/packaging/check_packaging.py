@@ -208,7 +208,7 @@ def cmd_deb(source, given=None):
           "Version %s" % version)
     depends = re.search(r"^Depends: (.*)$", fields, re.M)
     depends = depends.group(1) if depends else ""
-    for lib in ("libqt6widgets6", "libc6", "zlib1g", "fonts-liberation2"):
+    for lib in ("libqt6widgets6", "libc6", "zlib1g", "libssl3", "fonts-liberation2"):
         check(lib in depends, "Depends names %s" % lib)
     check(re.search(r"^Description: .+\n .+", fields, re.M) is not None,
           "Description with a long text")

@@ -105,6 +105,7 @@ int RunDownload(const TZrnUpdateOptions& O, TTerminalView& View) {
   }
   download.SetServer(host, port);
   download.SetProxy(proxy, !O.Active);
+  download.SetEncryption(O.Tls ? *O.Tls : LoadEncryptionMode());
   download.SetTimeout(O.Timeout);
   download.SetDryRun(O.DryRun);
   download.OnFinished = [](const TDownloadResult&) { QCoreApplication::exit(0); };

@@ -38,6 +38,10 @@ const char* const HelpText =
     "  --proxy-user NAME     log in to the SOCKS proxy as NAME; the password comes\n"
     "                        from $ZARNAVIS_PROXY_PASSWORD or the stored setting\n"
     "  --active              active data connections (direct connections only)\n"
+    "  --tls auto|require|off  encryption (TLS) of the connection: auto uses it\n"
+    "                        when the server offers it, require refuses a server\n"
+    "                        that does not, off never asks (default: the stored\n"
+    "                        setting, else auto)\n"
     "  --timeout SECONDS     give up on a silent server after SECONDS (30)\n"
     "  --dry-run             download-apply: list what would be updated, change\n"
     "                        nothing\n"
@@ -145,6 +149,11 @@ int ParseZrnUpdateOptions(int argc, char** argv, TZrnUpdateOptions& O, bool& Don
       O.ProxyUser = value();
     } else if (arg == "--active") {
       O.Active = true;
+    } else if (arg == "--tls") {
+      TFtpTlsMode mode = ftpTlsAuto;
+      if (!hasValue || !ParseTlsMode(value(), mode))
+        return UsageError("--tls takes auto, require or off");
+      O.Tls = mode;
     } else if (arg == "--timeout") {
       if (!hasValue) return UsageError("--timeout needs a number of seconds");
       char* end = nullptr;
@@ -168,7 +177,7 @@ int ParseZrnUpdateOptions(int argc, char** argv, TZrnUpdateOptions& O, bool& Don
     return UsageError("--dry-run goes with download-apply");
   if (O.Mode == TUpdateMode::DownloadOnly && O.OnlyResolution >= 0)
     return UsageError("--dpi does not go with download");
-  if (!Downloading(O.Mode) && (O.Proxy || !O.Server.empty() || O.Active))
-    return UsageError("server and proxy options go with the download commands");
+  if (!Downloading(O.Mode) && (O.Proxy || !O.Server.empty() || O.Active || O.Tls))
+    return UsageError("server, proxy and TLS options go with the download commands");
   return 0;
 }

@@ -17,6 +17,7 @@ struct TZrnUpdateOptions {
   std::optional<TProxySettings> Proxy;  // a proxy option (--direct included)
   std::string ProxyUser;                // --proxy-user
   bool Active = false;                  // --active
+  std::optional<TFtpTlsMode> Tls;       // --tls, else the stored setting
   int Timeout = 30;                     // --timeout
   bool DryRun = false;                  // --dry-run
 };
