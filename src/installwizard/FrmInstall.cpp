@@ -115,19 +115,19 @@ void TFormInstall::CreateProgressPanel() {
 }
 
 void TFormInstall::SetTexts() {
-  setWindowTitle(TableText(30));
-  ButtonBrowseSource->setText(TableText(7));
-  ButtonBrowseDest->setText(TableText(7));
-  ButtonCancel->setText(TableText(1));
-  LabelSource->setText(TableText(16));
-  LabelDest->setText(TableText(29));
-  LabelLocations->setText(TableText(18));
-  LabelPathInfo->setText(FlowText(28));
-  LabelChartInfo->setText(FlowText(31));
-  LabelOptionsInfo->setText(FlowText(34));
-  LabelLicenseTitle->setText(TableText(26));
-  LabelLicenseAgreement->setText(TableText(27));
-  LabelLicenseText->setText(TableText(25));
+  setWindowTitle(TableText(txtInstallChartsCaption));
+  ButtonBrowseSource->setText(TableText(txtBrowse));
+  ButtonBrowseDest->setText(TableText(txtBrowse));
+  ButtonCancel->setText(TableText(txtCancel));
+  LabelSource->setText(TableText(txtOriginalChartFolder));
+  LabelDest->setText(TableText(txtFolderToInstallIn));
+  LabelLocations->setText(TableText(txtFileLocations));
+  LabelPathInfo->setText(FlowText(txtInstallFoldersInfo));
+  LabelChartInfo->setText(FlowText(txtInstallChartsInfo));
+  LabelOptionsInfo->setText(FlowText(txtInstallSummaryInfo));
+  LabelLicenseTitle->setText(TableText(txtLicenseTitle));
+  LabelLicenseAgreement->setText(TableText(txtLicenseAgreement));
+  LabelLicenseText->setText(TableText(txtLicenseText));
 }
 
 void TFormInstall::reject() {

@@ -31,14 +31,14 @@ bool CreateFolders(const std::string& Folder) {
 }  // namespace
 
 void TFormInstall::ShowPage(bool License, bool Folders, bool Summary, bool Charts) {
-  ButtonPrev->setText(TableText(5));
+  ButtonPrev->setText(TableText(txtBack));
   if (License || Folders || Charts) {
-    ButtonNext->setText(QString::fromStdString(GetText(4)));
+    ButtonNext->setText(QString::fromStdString(GetText(txtNext)));
     FNextHandler = &TFormInstall::GoNext;
     ButtonPrev->setEnabled(!License);
   }
   if (Summary) {
-    ButtonNext->setText(QString::fromStdString(GetText(6)));
+    ButtonNext->setText(QString::fromStdString(GetText(txtInstall)));
     FNextHandler = &TFormInstall::RunInstallation;
     ButtonPrev->setEnabled(true);
   }
@@ -80,7 +80,7 @@ void TFormInstall::ButtonPrevClick() {
 bool TFormInstall::CheckFolders() {
   TBusyCheck busy(this, ButtonNext);
   if (EditSource->text().isEmpty()) {
-    Warn(GetText(60));
+    Warn(GetText(txtNoOriginalFolder));
     EditSource->setFocus();
     return false;
   }
@@ -91,21 +91,22 @@ bool TFormInstall::CheckFolders() {
   FChartSets = FindChartSets(ExcludeTrailingPathDelimiter(EditSource->text().toStdString()),
                              FDestFolder, TBusyCheck::Pump);
   if (FChartSets.empty()) {
-    Warn(GetText(58) + std::to_string(ChartEdition) + ".");
+    Warn(GetText(txtNoOriginalCharts) + std::to_string(ChartEdition) + ".");
     return false;
   }
   if (EditDest->text().isEmpty()) {
     EditDest->setFocus();
-    Warn(GetText(61));
+    Warn(GetText(txtInvalidInstallFolder));
     return false;
   }
   FDestFolder = FullFolderName(EditDest->text().toStdString());
   if (!DirectoryExists(FDestFolder)) {
     EditDest->setFocus();
-    if (ShowMsgBox(FDestFolder + "\r\r" + GetText(62), mtConfirmation, {mbYes, mbNo}) != mrYes)
+    if (ShowMsgBox(FDestFolder + "\r\r" + GetText(txtMakeFolder), mtConfirmation, {mbYes, mbNo}) !=
+        mrYes)
       return false;
     if (!CreateFolders(FDestFolder)) {
-      Warn(FDestFolder + "\r\r" + GetText(63));
+      Warn(FDestFolder + "\r\r" + GetText(txtFolderNotCreated));
       return false;
     }
   }

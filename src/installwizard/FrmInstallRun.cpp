@@ -16,9 +16,9 @@
 void TFormInstall::FillChartList() {
   ListViewCharts->clear();
   ListViewCharts->setColumnCount(3);
-  ListViewCharts->setHeaderLabels({QString::fromStdString(GetText(9)),
-                                   QString::fromStdString(GetText(38)),
-                                   QString::fromStdString(GetText(8))});
+  ListViewCharts->setHeaderLabels({QString::fromStdString(GetText(txtChartsets)),
+                                   QString::fromStdString(GetText(txtResolution)),
+                                   QString::fromStdString(GetText(txtSize))});
   ListViewCharts->setColumnWidth(0, 245);
   ListViewCharts->setColumnWidth(1, 65);
   ListViewCharts->setColumnWidth(2, 60);

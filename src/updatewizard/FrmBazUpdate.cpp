@@ -220,29 +220,29 @@ void TFormBaZUpdate::CreateResultsPage() {
 }
 
 void TFormBaZUpdate::SetTexts() {
-  setWindowTitle(TableText(128));
-  ButtonDownloadUpdate->setText(TableText(129));
-  ButtonDownload->setText(TableText(130));
-  ButtonUpdate->setText(TableText(131));
+  setWindowTitle(TableText(txtChooseAction));
+  ButtonDownloadUpdate->setText(TableText(txtDownloadAndApplyBaZ));
+  ButtonDownload->setText(TableText(txtDownloadBaZ));
+  ButtonUpdate->setText(TableText(txtApplyBaZ));
   for (QPushButton* browse : {ButtonBrowseSource, ButtonBrowseDest, ButtonBrowseUpdates})
-    browse->setText(TableText(7));
-  ButtonCancel->setText(TableText(1));
-  ButtonPrev->setText(TableText(5));
-  CheckBoxPassive->setText(TableText(143));
-  LabelDest->setText(TableText(17));
-  LabelSource->setText(TableText(16));
-  LabelLocations->setText(TableText(18));
-  LabelUpdateInfo->setText(FlowText(123));
-  LabelProxySettings->setText(TableText(141));
-  LabelProxyType->setText(TableText(142));
-  LabelProxyServer->setText(TableText(144));
-  LabelProxyPort->setText(TableText(120));
-  LabelProxyLogin->setText(TableText(145));
-  LabelProxyUser->setText(TableText(146));
-  LabelProxyPassword->setText(TableText(147));
-  const QString socks = TableText(150);
-  ComboBoxProxy->addItems(
-      {TableText(148), TableText(149), socks + " 5", socks + " 4", socks + " 4A"});
+    browse->setText(TableText(txtBrowse));
+  ButtonCancel->setText(TableText(txtCancel));
+  ButtonPrev->setText(TableText(txtBack));
+  CheckBoxPassive->setText(TableText(txtPasvMode));
+  LabelDest->setText(TableText(txtInstalledChartFolder));
+  LabelSource->setText(TableText(txtOriginalChartFolder));
+  LabelLocations->setText(TableText(txtFileLocations));
+  LabelUpdateInfo->setText(FlowText(txtUpdateSummaryInfo));
+  LabelProxySettings->setText(TableText(txtProxySettings));
+  LabelProxyType->setText(TableText(txtProxyType));
+  LabelProxyServer->setText(TableText(txtProxyServerLabel));
+  LabelProxyPort->setText(TableText(txtPort));
+  LabelProxyLogin->setText(TableText(txtProxyLogin));
+  LabelProxyUser->setText(TableText(txtUserName));
+  LabelProxyPassword->setText(TableText(txtPassword));
+  const QString socks = TableText(txtSocks);
+  ComboBoxProxy->addItems({TableText(txtProxyNone), TableText(txtProxyUserAtSite), socks + " 5",
+                           socks + " 4", socks + " 4A"});
 }
 
 bool TFormBaZUpdate::eventFilter(QObject* Watched, QEvent* Event) {

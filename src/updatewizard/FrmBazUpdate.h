@@ -158,7 +158,6 @@ class TFormBaZUpdate : public TExtForm {
   // client must not be connected.
   void ApplyProxyPage();
   void ChooseAction(TUpdateMode Mode);
-  void BrowseFolder(int TitleId, QLineEdit* Edit);
   void ListViewChartsMouseDown(QPoint Position);
   void ListViewChartsMouseUp(QPoint Position);
   // Busy: the check under way, whose boxes the user answers.

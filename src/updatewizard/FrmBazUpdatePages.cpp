@@ -46,11 +46,11 @@ void TFormBaZUpdate::ShowPage(bool Settings, bool Charts, bool Results, bool Pro
   for (QPushButton* button : {ButtonPrev, ButtonNext, ButtonCancel}) button->show();
   for (QPushButton* action : {ButtonDownloadUpdate, ButtonDownload, ButtonUpdate}) action->hide();
   if (Settings) {
-    const int info = FMode == TUpdateMode::DownloadAndApply ? 115
-                     : FMode == TUpdateMode::DownloadOnly   ? 116
-                                                            : 117;
+    const TTextId info = FMode == TUpdateMode::DownloadAndApply ? txtSettingsInfoDownloadApply
+                         : FMode == TUpdateMode::DownloadOnly   ? txtSettingsInfoDownload
+                                                                : txtSettingsInfoApply;
     LabelSettingsInfo->setText(FlowText(info));
-    ButtonNext->setText(TableText(4));
+    ButtonNext->setText(TableText(txtNext));
     EditSource->setText(QString::fromStdString(FOriginalFolder));
     EditDest->setText(QString::fromStdString(FInstalledFolder));
     EditUpdates->setText(QString::fromStdString(FUpdatesFolder));
@@ -59,14 +59,14 @@ void TFormBaZUpdate::ShowPage(bool Settings, bool Charts, bool Results, bool Pro
     FProcessor->ChartSets().clear();
   }
   if (Charts) {
-    LabelChartInfo->setText(FlowText(Applying() ? 121 : 122));
-    ButtonNext->setText(TableText(4));
+    LabelChartInfo->setText(FlowText(Applying() ? txtChartsInfoApply : txtChartsInfoDownload));
+    ButtonNext->setText(TableText(txtNext));
   }
   if (FTP) {
-    LabelFTPInfo->setText(FlowText(140));
-    ButtonNext->setText(TableText(4));
+    LabelFTPInfo->setText(FlowText(txtProxyPageInfo));
+    ButtonNext->setText(TableText(txtNext));
   }
-  if (Update) ButtonNext->setText(TableText(21));
+  if (Update) ButtonNext->setText(TableText(txtUpdate));
   if (Progress || Results) {
     for (QPushButton* button : {ButtonPrev, ButtonNext, ButtonCancel}) button->hide();
   }
@@ -89,18 +89,18 @@ void TFormBaZUpdate::ChooseAction(TUpdateMode Mode) {
   PanelEditUpdates->setVisible(Mode != TUpdateMode::DownloadAndApply);
   switch (Mode) {
     case TUpdateMode::DownloadAndApply:
-      setWindowTitle(TableText(124));
+      setWindowTitle(TableText(txtDownloadApplyCaption));
       break;
     case TUpdateMode::DownloadOnly:
-      LabelUpdates->setText(TableText(19));
+      LabelUpdates->setText(TableText(txtUpdatesFolderDownload));
       // Where the floppy drive was: the first removable volume, every time.
       EditUpdates->setText(QString::fromStdString(Volumes().FirstRemovableMountPoint()));
-      setWindowTitle(TableText(125));
+      setWindowTitle(TableText(txtDownloadCaption));
       break;
     case TUpdateMode::ApplyOnly:
-      LabelUpdates->setText(TableText(20));
+      LabelUpdates->setText(TableText(txtUpdatesFolderApply));
       EditUpdates->setText(QString::fromStdString(FUpdatesFolder));
-      setWindowTitle(TableText(126));
+      setWindowTitle(TableText(txtApplyCaption));
       break;
   }
 }
@@ -132,7 +132,7 @@ void TFormBaZUpdate::ButtonNextClick() {
 void TFormBaZUpdate::ButtonPrevClick() {
   if (PanelSettings->isVisible()) {
     ShowPage(false, false, false, false, false, false);
-    setWindowTitle(TableText(128));
+    setWindowTitle(TableText(txtChooseAction));
   } else if (PanelCharts->isVisible()) {
     ShowPage(true, false, false, false, false, false);
   } else if (PanelFTP->isVisible()) {
@@ -144,26 +144,29 @@ void TFormBaZUpdate::ButtonPrevClick() {
 }
 
 void TFormBaZUpdate::ButtonBrowseSourceClick() {
-  BrowseIntoEdit(FBrowseFolderDialog, this, 36, bfDirMustExist | bfPathMustExist, EditSource);
+  BrowseIntoEdit(FBrowseFolderDialog, this, txtOriginalFolder, bfDirMustExist | bfPathMustExist,
+                 EditSource);
 }
 
 void TFormBaZUpdate::ButtonBrowseDestClick() {
-  BrowseIntoEdit(FBrowseFolderDialog, this, 39, bfDirMustExist | bfPathMustExist, EditDest);
+  BrowseIntoEdit(FBrowseFolderDialog, this, txtInstallFolder, bfDirMustExist | bfPathMustExist,
+                 EditDest);
 }
 
 void TFormBaZUpdate::ButtonBrowseUpdatesClick() {
-  BrowseIntoEdit(FBrowseFolderDialog, this, 41, bfDirMustExist | bfPathMustExist, EditUpdates);
+  BrowseIntoEdit(FBrowseFolderDialog, this, txtUpdatesFolder, bfDirMustExist | bfPathMustExist,
+                 EditUpdates);
 }
 
 bool TFormBaZUpdate::MakeUpdatesFolder(const std::string& Folder, TBusyCheck& Busy) {
   if (DirectoryExists(Folder)) return true;
   EditUpdates->setFocus();
-  if (Busy.MsgBox(Folder + "\r\r" + GetText(62), mtConfirmation, {mbYes, mbNo}) != mrYes)
+  if (Busy.MsgBox(Folder + "\r\r" + GetText(txtMakeFolder), mtConfirmation, {mbYes, mbNo}) != mrYes)
     return false;
   std::error_code ec;
   std::filesystem::create_directories(Folder, ec);
   if (DirectoryExists(Folder)) return true;
-  Busy.MsgBox(Folder + "\r\r" + GetText(63), mtWarning, {mbOK});
+  Busy.MsgBox(Folder + "\r\r" + GetText(txtFolderNotCreated), mtWarning, {mbOK});
   return false;
 }
 
@@ -199,7 +202,8 @@ void TFormBaZUpdate::FillChartList() {
   if (Applying()) {
     ListViewCharts->SetChartSets(&FProcessor->ChartSets());
     ListViewCharts->setColumnCount(3);
-    ListViewCharts->setHeaderLabels({TableText(9), QStringLiteral("dpi"), TableText(8)});
+    ListViewCharts->setHeaderLabels(
+        {TableText(txtChartsets), QStringLiteral("dpi"), TableText(txtSize)});
     ListViewCharts->setColumnWidth(0, 245);
     ListViewCharts->setColumnWidth(1, 65);
     ListViewCharts->setColumnWidth(2, 60);
@@ -214,7 +218,7 @@ void TFormBaZUpdate::FillChartList() {
   // The download catalogue: nine sets to tick.
   ListViewCharts->SetChartSets(nullptr);
   ListViewCharts->setColumnCount(1);
-  ListViewCharts->setHeaderLabels({TableText(9)});
+  ListViewCharts->setHeaderLabels({TableText(txtChartsets)});
   ListViewCharts->setColumnWidth(0, 370);
   for (const std::string& caption : ChartSetCatalogue()) {
     auto* item = new QTreeWidgetItem(ListViewCharts);
@@ -251,7 +255,7 @@ bool TFormBaZUpdate::CheckChartsPage() {
     count = int(checked.size());
   }
   if (count == 0) {
-    Warn(GetText(56));
+    Warn(GetText(txtNoSetsSelected));
     return false;
   }
   FProcessor->SetCheckedCatalogue(checked);

@@ -92,7 +92,7 @@ TEST_F(FrmBazUpdateRun, DownloadAndApplyListsTheUpdatedChartsAndIsUpToDateNextTi
   // Again: nothing new, the message, and the wizard closes with OK.
   StartDownloadAndApply();
   RunAndWait();
-  EXPECT_EQ(Messages().back(), GetText(74));
+  EXPECT_EQ(Messages().back(), GetText(txtUpToDate));
   EXPECT_TRUE(ClosedWith(mrOk));
   EXPECT_TRUE(WorkFolderGone());
 }
@@ -115,7 +115,7 @@ TEST_F(FrmBazUpdateRun, DownloadOntoADiskFolderThenApplyFromIt) {
   }
   ToUpdatePage();
   RunAndWait();
-  EXPECT_EQ(Messages().back(), GetText(96)) << Shown();
+  EXPECT_EQ(Messages().back(), GetText(txtDownloadedAndSaved)) << Shown();
   EXPECT_TRUE(ClosedWith(mrOk));
   EXPECT_TRUE(WorkFolderGone());
   std::string listing;

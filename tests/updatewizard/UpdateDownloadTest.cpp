@@ -57,7 +57,7 @@ TEST_F(UpdateDownload, FetchesAppliesAndIsUpToDateTheNextTime) {
 
   TRecordingView again;
   EXPECT_EQ(Download(TUpdateMode::DownloadAndApply, again).End, TDownloadEnd::UpToDate);
-  EXPECT_EQ(again.Texts(), std::vector<std::string>{GetText(74)});
+  EXPECT_EQ(again.Texts(), std::vector<std::string>{GetText(txtUpToDate)});
   EXPECT_EQ(FFetched, std::vector<std::string>{"baz.idx"});
 }
 
@@ -73,7 +73,7 @@ TEST_F(UpdateDownload, DownloadOnlyPacksTheCheckedSetsAndApplyGivesTheSameCharts
       },
       usb);
   ASSERT_EQ(result.End, TDownloadEnd::Packed) << result.Message;
-  EXPECT_EQ(view.Texts(), std::vector<std::string>{GetText(96)});
+  EXPECT_EQ(view.Texts(), std::vector<std::string>{GetText(txtDownloadedAndSaved)});
   std::string listing;
   ASSERT_EQ(RunShellCommand("unzip -Z1 " + Q(usb + "Updates.BaZ"), &listing), 0) << listing;
   std::string want;

@@ -27,19 +27,19 @@ TEST_F(UpdateSettings, EachModeChecksItsOwnFields) {
     std::string Warning;
     TSettingsField Focus;
   } rows[] = {
-      {"no source", TUpdateMode::DownloadAndApply, "", FInstalled, "", GetText(60),
+      {"no source", TUpdateMode::DownloadAndApply, "", FInstalled, "", GetText(txtNoOriginalFolder),
        TSettingsField::Source},
-      {"no destination", TUpdateMode::ApplyOnly, Cd(), "", UpdateDisk(), GetText(61),
-       TSettingsField::Dest},
+      {"no destination", TUpdateMode::ApplyOnly, Cd(), "", UpdateDisk(),
+       GetText(txtInvalidInstallFolder), TSettingsField::Dest},
       {"no archives", TUpdateMode::DownloadAndApply, emptyCd, FInstalled, "",
        "No original charts (*.zra) were found of edition 2003.", TSettingsField::None},
       {"nothing installed", TUpdateMode::DownloadAndApply, Cd(), noBitmaps, "",
        "No installed charts (*.bmp) were found.\rCheck if the entered file locations are correct",
        TSettingsField::None},
-      {"no updates folder", TUpdateMode::ApplyOnly, Cd(), FInstalled, "", GetText(98),
-       TSettingsField::Updates},
-      {"download: no folder", TUpdateMode::DownloadOnly, "", "", "", GetText(98),
-       TSettingsField::Updates},
+      {"no updates folder", TUpdateMode::ApplyOnly, Cd(), FInstalled, "",
+       GetText(txtInvalidUpdatesFolder), TSettingsField::Updates},
+      {"download: no folder", TUpdateMode::DownloadOnly, "", "", "",
+       GetText(txtInvalidUpdatesFolder), TSettingsField::Updates},
       {"no archive on the disk", TUpdateMode::ApplyOnly, Cd(), FInstalled, noArchive,
        "No updates where found on the entered location.", TSettingsField::None},
       {"download and apply", TUpdateMode::DownloadAndApply, Cd(), FInstalled, "", "",
@@ -151,7 +151,7 @@ TEST_F(UpdateSettings, DownloadOnlyTakesTheCheckedSetsFiles) {
   processor.SetCheckedCatalogue({});
   processor.SetServerFiles({"180101.120"});
   EXPECT_FALSE(processor.BuildUpdateList());
-  EXPECT_EQ(view.Texts(), std::vector<std::string>{GetText(74)});
+  EXPECT_EQ(view.Texts(), std::vector<std::string>{GetText(txtUpToDate)});
 }
 
 }  // namespace

@@ -276,7 +276,7 @@ TEST_F(ZrnUpdateDownload, ChartNamesInAnyLetterCase) {
     EXPECT_EQ(bitmaps, all);  // each under its own name, none doubled
     EXPECT_EQ(CheckUpdated({all.begin(), all.end()}, cd, server), "ok\n");
     ASSERT_EQ(RunShellCommand(Command, &out), 0) << out;
-    EXPECT_EQ(out, GetText(74) + "\n");
+    EXPECT_EQ(out, GetText(txtUpToDate) + "\n");
   };
   install();
   FServer.Stop();
@@ -296,7 +296,7 @@ TEST_F(ZrnUpdateDownload, DownloadOnlyTheChosenSets) {
   fs::create_directories(usb);
   std::string out;
   ASSERT_EQ(RunShellCommand(Zrnupdate("--set 1803 download " + Q(usb)), &out), 0) << out;
-  EXPECT_EQ(out, GetText(96) + "\n");
+  EXPECT_EQ(out, GetText(txtDownloadedAndSaved) + "\n");
   ASSERT_EQ(RunShellCommand("unzip -Z1 " + Q(usb + "/Updates.BaZ"), &out), 0) << out;
   EXPECT_NE(out.find("baz.idx\n"), std::string::npos);
   EXPECT_EQ(out.find("1801"), std::string::npos) << out;
