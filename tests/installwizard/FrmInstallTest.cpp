@@ -10,6 +10,7 @@
 #include "AppNotify.h"
 #include "BrowseFolderForm.h"
 #include "ChartListView.h"
+#include "CursorAtBoxes.h"
 #include "FolderDialogAnswer.h"
 #include "FrmInstall.h"
 #include "FrmReplace.h"
@@ -154,11 +155,14 @@ TEST_F(FrmInstallTest, FolderChecksWarnAndStay) {
     FRecorder.reset();  // its hook goes before the next one is installed
     FRecorder = std::make_unique<TMsgBoxRecorder>();
     if (r.answer) FRecorder->ReplyResult(r.answer);
+    // The user is asked, not kept waiting: the normal cursor at each box.
+    TCursorAtBoxes cursors;
     auto form = NewForm(r.source, r.dest);
     Click(form->ButtonNext);
     Click(form->ButtonNext);
     ASSERT_FALSE(Messages().empty());
     EXPECT_EQ(Messages().back(), r.message);
+    EXPECT_EQ(cursors.Shapes, std::vector<Qt::CursorShape>(Messages().size(), Qt::ArrowCursor));
     EXPECT_EQ(form->PanelCharts->isVisible(), r.advances);
     EXPECT_EQ(form->PanelPaths->isVisible(), !r.advances);
     EXPECT_TRUE(form->ButtonNext->isEnabled());

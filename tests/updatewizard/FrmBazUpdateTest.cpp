@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "ChartListDraw.h"
+#include "CursorAtBoxes.h"
 #include "FolderDialogAnswer.h"
 #include "MouseInput.h"
 #include "Paths.h"
@@ -22,27 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 class FrmBazUpdate : public TWizardFixture {};
-
-// The cursor every message box is shown with; the boxes are answered as
-// before.
-class TCursorAtBoxes {
- public:
-  TCursorAtBoxes() : FAnswer(SetMsgBoxHook({})) {
-    SetMsgBoxHook([this](const TMsgBoxRequest& Request, QDialog& Box) {
-      const QCursor* cursor = QApplication::overrideCursor();
-      Shapes.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
-      return FAnswer(Request, Box);
-    });
-  }
-  ~TCursorAtBoxes() { SetMsgBoxHook(FAnswer); }
-  TCursorAtBoxes(const TCursorAtBoxes&) = delete;
-  TCursorAtBoxes& operator=(const TCursorAtBoxes&) = delete;
-
-  std::vector<Qt::CursorShape> Shapes;
-
- private:
-  TMsgBoxHook FAnswer;
-};
 
 TEST_F(FrmBazUpdate, StartPageAndTheThreeModes) {
   TFormBaZUpdate& f = NewForm("/cd/Charts/", "/charts/");

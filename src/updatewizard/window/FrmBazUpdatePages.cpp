@@ -18,6 +18,7 @@
 #include "UpdateProcessor.h"
 #include "Volumes.h"
 #include "WizardControls.h"
+#include "WizardFrame.h"
 
 namespace {
 
@@ -37,53 +38,66 @@ bool TFormBaZUpdate::Applying() const {
 
 void TFormBaZUpdate::ShowPage(bool Settings, bool Charts, bool Results, bool Progress, bool Update,
                               bool FTP) {
-  PanelSettings->setVisible(Settings);
-  PanelCharts->setVisible(Charts);
-  PanelResults->setVisible(Results);
-  PanelProgress->setVisible(Progress);
-  PanelUpdate->setVisible(Update);
-  PanelFTP->setVisible(FTP);
-  for (QPushButton* button : {ButtonPrev, ButtonNext, ButtonCancel}) button->show();
-  for (QPushButton* action : {ButtonDownloadUpdate, ButtonDownload, ButtonUpdate}) action->hide();
-  if (Settings) {
-    const TTextId info = FMode == TUpdateMode::DownloadAndApply ? txtSettingsInfoDownloadApply
-                         : FMode == TUpdateMode::DownloadOnly   ? txtSettingsInfoDownload
-                                                                : txtSettingsInfoApply;
-    LabelSettingsInfo->setText(FlowText(info));
-    ButtonNext->setText(TableText(txtNext));
-    EditSource->setText(QString::fromStdString(FOriginalFolder));
-    EditDest->setText(QString::fromStdString(FInstalledFolder));
-    EditUpdates->setText(QString::fromStdString(FUpdatesFolder));
-    // The chart-set list is built anew by the next Next.
-    ListViewCharts->clear();
-    FProcessor->ChartSets().clear();
-  }
-  if (Charts) {
-    LabelChartInfo->setText(FlowText(Applying() ? txtChartsInfoApply : txtChartsInfoDownload));
-    ButtonNext->setText(TableText(txtNext));
-  }
-  if (FTP) {
-    LabelFTPInfo->setText(FlowText(txtProxyPageInfo));
-    ButtonNext->setText(TableText(txtNext));
-  }
-  if (Update) ButtonNext->setText(TableText(txtUpdate));
-  if (Progress || Results) {
-    for (QPushButton* button : {ButtonPrev, ButtonNext, ButtonCancel}) button->hide();
-  }
-  if (!(Settings || Charts || Results || Progress || Update || FTP)) {
-    for (QPushButton* action : {ButtonDownloadUpdate, ButtonDownload, ButtonUpdate}) action->show();
-    ButtonPrev->hide();
-    ButtonNext->hide();
-    ButtonCancel->show();
-  }
+  ShowPage(Settings   ? TUpdatePage::Settings
+           : Charts   ? TUpdatePage::Charts
+           : Results  ? TUpdatePage::Results
+           : Progress ? TUpdatePage::Progress
+           : Update   ? TUpdatePage::Summary
+           : FTP      ? TUpdatePage::Proxy
+                      : TUpdatePage::Start);
+}
+
+void TFormBaZUpdate::ShowPage(TUpdatePage Page) {
+  FPage = Page;
+  PanelSettings->setVisible(Page == TUpdatePage::Settings);
+  PanelCharts->setVisible(Page == TUpdatePage::Charts);
+  PanelFTP->setVisible(Page == TUpdatePage::Proxy);
+  PanelUpdate->setVisible(Page == TUpdatePage::Summary);
+  PanelResults->setVisible(Page == TUpdatePage::Results);
   // The run shows the progress page itself.
   PanelProgress->hide();
+  const bool start = Page == TUpdatePage::Start;
+  const bool run = Page == TUpdatePage::Progress || Page == TUpdatePage::Results;
+  for (QPushButton* action : {ButtonDownloadUpdate, ButtonDownload, ButtonUpdate})
+    action->setVisible(start);
+  FFrame->ShowButtons(!start && !run, !start && !run, !run);
+  const auto next = [this] { ButtonNextClick(); };
+  switch (Page) {
+    case TUpdatePage::Settings:
+      FillSettingsPage();
+      return FFrame->SetNext(txtNext, next);
+    case TUpdatePage::Charts:
+      LabelChartInfo->setText(FlowText(Applying() ? txtChartsInfoApply : txtChartsInfoDownload));
+      return FFrame->SetNext(txtNext, next);
+    case TUpdatePage::Proxy:
+      LabelFTPInfo->setText(FlowText(txtProxyPageInfo));
+      return FFrame->SetNext(txtNext, next);
+    case TUpdatePage::Summary:
+      return FFrame->SetNext(txtUpdate, [this] { StartRun(); });
+    case TUpdatePage::Start:
+    case TUpdatePage::Progress:
+    case TUpdatePage::Results:
+      return;
+  }
+}
+
+void TFormBaZUpdate::FillSettingsPage() {
+  const TTextId info = FMode == TUpdateMode::DownloadAndApply ? txtSettingsInfoDownloadApply
+                       : FMode == TUpdateMode::DownloadOnly   ? txtSettingsInfoDownload
+                                                              : txtSettingsInfoApply;
+  LabelSettingsInfo->setText(FlowText(info));
+  EditSource->setText(QString::fromStdString(FOriginalFolder));
+  EditDest->setText(QString::fromStdString(FInstalledFolder));
+  EditUpdates->setText(QString::fromStdString(FUpdatesFolder));
+  // The chart-set list is built anew by the next Next.
+  ListViewCharts->clear();
+  FProcessor->ChartSets().clear();
 }
 
 void TFormBaZUpdate::ChooseAction(TUpdateMode Mode) {
   FMode = Mode;
   FProcessor->SetMode(Mode);
-  ShowPage(true, false, false, false, false, false);
+  ShowPage(TUpdatePage::Settings);
   PanelEditSource->setVisible(Applying());
   PanelEditDest->setVisible(Applying());
   PanelEditUpdates->setVisible(Mode != TUpdateMode::DownloadAndApply);
@@ -118,29 +132,31 @@ void TFormBaZUpdate::ButtonUpdateClick() {
 }
 
 void TFormBaZUpdate::ButtonNextClick() {
-  if (PanelSettings->isVisible()) {
-    if (CheckSettingsPage()) ShowPage(false, true, false, false, false, false);
-  } else if (PanelCharts->isVisible()) {
-    if (CheckChartsPage()) ShowPage(false, false, false, false, !Downloading(), Downloading());
-  } else if (PanelFTP->isVisible()) {
-    if (CheckFTPPage()) ShowPage(false, false, false, false, true, false);
-  } else if (PanelUpdate->isVisible()) {
-    StartRun();
+  switch (FPage) {
+    case TUpdatePage::Settings:
+      if (!CheckSettingsPage()) return;
+      break;
+    case TUpdatePage::Charts:
+      if (!CheckChartsPage()) return;
+      break;
+    case TUpdatePage::Proxy:
+      if (!CheckFTPPage()) return;
+      break;
+    case TUpdatePage::Summary:
+      return StartRun();
+    case TUpdatePage::Start:
+    case TUpdatePage::Progress:
+    case TUpdatePage::Results:
+      return;
   }
+  ShowPage(NextPage(FPage, FMode));
 }
 
 void TFormBaZUpdate::ButtonPrevClick() {
-  if (PanelSettings->isVisible()) {
-    ShowPage(false, false, false, false, false, false);
-    setWindowTitle(TableText(txtChooseAction));
-  } else if (PanelCharts->isVisible()) {
-    ShowPage(true, false, false, false, false, false);
-  } else if (PanelFTP->isVisible()) {
-    ShowPage(false, true, false, false, false, false);
-  } else if (PanelUpdate->isVisible()) {
-    // The proxy page belongs to the download modes only.
-    ShowPage(false, !Downloading(), false, false, false, Downloading());
-  }
+  const TUpdatePage back = PrevPage(FPage, FMode);
+  if (back == FPage) return;
+  ShowPage(back);
+  if (back == TUpdatePage::Start) setWindowTitle(TableText(txtChooseAction));
 }
 
 void TFormBaZUpdate::ButtonBrowseSourceClick() {
@@ -171,7 +187,7 @@ bool TFormBaZUpdate::MakeUpdatesFolder(const std::string& Folder, TBusyCheck& Bu
 }
 
 bool TFormBaZUpdate::CheckSettingsPage() {
-  TBusyCheck busy(this, ButtonNext);
+  TBusyCheck busy = FFrame->Check();
   TSettingsCheck check =
       CheckSettingsFolders(FMode, EditSource->text().toStdString(), EditDest->text().toStdString(),
                            EditUpdates->text().toStdString(), TBusyCheck::Pump);

@@ -25,6 +25,7 @@
 #include "UpdateDownload.h"
 #include "UpdateProcessor.h"
 #include "WizardControls.h"
+#include "WizardFrame.h"
 
 namespace {
 
@@ -57,14 +58,15 @@ TFormBaZUpdate::TFormBaZUpdate(const std::string& Original, const std::string& I
   CreateControls();
   FView = std::make_unique<TProgressPageView>(
       PanelProgress,
-      TWizardProgress{Animate, LabelSingle, ProgressBarSingle, LabelEntire, ProgressBarEntire});
+      TWizardProgress{Animate, LabelSingle, ProgressBarSingle, LabelEntire, ProgressBarEntire},
+      *FFrame);
   FProcessor = std::make_unique<TUpdateProcessor>(FMode, *FView);
   FDownload = std::make_unique<TUpdateDownload>(*FProcessor, *FView);
   FDownload->OnFinished = [this](const TDownloadResult& Result) { DownloadFinished(Result); };
   ListViewCharts->SetSizeOf(TotalSize);
   SetTexts();
   LoadProxySettings();
-  ShowPage(false, false, false, false, false, false);
+  ShowPage(TUpdatePage::Start);
 }
 
 TFormBaZUpdate::~TFormBaZUpdate() {
@@ -87,13 +89,10 @@ void TFormBaZUpdate::CreateControls() {
   CreateUpdatePage();
   CreateProgressPage();
   CreateResultsPage();
-  ButtonPrev = NewButton(this, QRect(193, 355, 75, 25));
-  ButtonNext = NewButton(this, QRect(268, 355, 75, 25));
-  ButtonCancel = NewButton(this, QRect(355, 355, 75, 25));
-  ButtonNext->setDefault(true);
-  connect(ButtonPrev, &QPushButton::clicked, this, &TFormBaZUpdate::ButtonPrevClick);
-  connect(ButtonNext, &QPushButton::clicked, this, &TFormBaZUpdate::ButtonNextClick);
-  connect(ButtonCancel, &QPushButton::clicked, this, &TFormBaZUpdate::reject);
+  FFrame = std::make_unique<TWizardFrame>(*this, *Animate, [this] { ButtonPrevClick(); });
+  ButtonPrev = FFrame->ButtonPrev;
+  ButtonNext = FFrame->ButtonNext;
+  ButtonCancel = FFrame->ButtonCancel;
 }
 
 void TFormBaZUpdate::CreateActionButtons() {
@@ -226,8 +225,6 @@ void TFormBaZUpdate::SetTexts() {
   ButtonUpdate->setText(TableText(txtApplyBaZ));
   for (QPushButton* browse : {ButtonBrowseSource, ButtonBrowseDest, ButtonBrowseUpdates})
     browse->setText(TableText(txtBrowse));
-  ButtonCancel->setText(TableText(txtCancel));
-  ButtonPrev->setText(TableText(txtBack));
   CheckBoxPassive->setText(TableText(txtPasvMode));
   LabelDest->setText(TableText(txtInstalledChartFolder));
   LabelSource->setText(TableText(txtOriginalChartFolder));
