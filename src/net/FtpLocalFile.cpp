@@ -21,8 +21,14 @@ bool TFtpLocalFile::Fail() {
 
 bool TFtpLocalFile::Create(const std::string& FileName) {
   FFileName = FileName;
-  FHandle = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  return FHandle >= 0 || Fail();
+  FHandle = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  struct stat st {};
+  if (FHandle < 0 || ::fstat(FHandle, &st) != 0) return Fail();
+  // Only a file with something in it is emptied. Emptying an empty one (as
+  // O_TRUNC does) makes some file systems write the file out when it is
+  // closed, and a file made ahead for the download is empty.
+  if (S_ISREG(st.st_mode) && st.st_size != 0 && ::ftruncate(FHandle, 0) != 0) return Fail();
+  return true;
 }
 
 bool TFtpLocalFile::OpenAt(const std::string& FileName, int64_t Offset) {

@@ -151,8 +151,10 @@ void TCustomWSocket::CreateNotifiers() {
   FReadNotifier = new QSocketNotifier(handle, QSocketNotifier::Read, &FWindow);
   QObject::connect(FReadNotifier, &QSocketNotifier::activated, &FWindow,
                    [this, handle] { ReadReady(handle); });
-  FWriteNotifier = new QSocketNotifier(handle, QSocketNotifier::Write, &FWindow);
-  FWriteNotifier->setEnabled(false);
+  // Made without a socket and then given one, the notifier starts disabled
+  // and never passes through the event loop's list of watched sockets.
+  FWriteNotifier = new QSocketNotifier(QSocketNotifier::Write, &FWindow);
+  FWriteNotifier->setSocket(handle);
   QObject::connect(FWriteNotifier, &QSocketNotifier::activated, &FWindow,
                    [this, handle] { WriteReady(handle); });
 }
@@ -476,7 +478,9 @@ int TCustomWSocket::Send(const void* Data, int Len) {
   FAllSent = false;
   const int handle = FHSocket;
   TryToSend();
-  if (handle == FHSocket && FAllSent) Post([this, handle] { WriteReady(handle); });
+  // OnDataSent follows from the event loop; without a handler there is
+  // nothing to report, and the pass through the loop would be for nothing.
+  if (handle == FHSocket && FAllSent && OnDataSent) Post([this, handle] { WriteReady(handle); });
   return Len;
 }
 

@@ -10,6 +10,7 @@
 #include "TextUtils.h"
 #include "UpdateFiles.h"
 #include "WSocketErrors.h"
+#include "WorkFolder.h"
 
 const char* const UpdateDirectory = "/pub/baz/2003";
 
@@ -125,7 +126,7 @@ TUpdateDownload::TUpdateDownload(TUpdateProcessor& Processor, TUpdateView& View)
     const int64_t received = FClient->ByteCount() + FResumedFrom;
     FClient->AbortSession();
     const std::string what = FState == TDownloadState::Listing ? "the listing" : FCurrent;
-    const TRemoteFile* listed = FindRemoteFile(FServerFiles, FCurrent);
+    const TRemoteFile* listed = FListed;
     Fail(WSAETIMEDOUT,
          WSocketErrorDesc(WSAETIMEDOUT) + ": " + what + " not complete after " +
              std::to_string(FDeadlineSeconds) + " seconds (" + std::to_string(received) +
@@ -169,6 +170,7 @@ void TUpdateDownload::Start() {
   // retry really starts again.
   if (FClient->Connected() && !FClient->Quit()) FClient->AbortSession();
   FResult = {};
+  FListed = nullptr;
   FServerFiles.clear();
   FUpdateFiles.clear();
   FFetched.clear();
@@ -227,7 +229,7 @@ void TUpdateDownload::RequestDone(TFtpRequest Request, uint16_t Error) {
     case ftpRestGetAsync: {
       if (FState != TDownloadState::FetchingIndex && FState != TDownloadState::FetchingFiles)
         return;
-      const TRemoteFile* listed = FindRemoteFile(FServerFiles, FCurrent);
+      const TRemoteFile* listed = FListed;
       const int64_t size = LocalSize(FProcessor.WorkFolder() + FCurrent);
       // More than was listed is no transfer to try again: the server sends
       // something else than it lists.
@@ -314,6 +316,7 @@ void TUpdateDownload::StartDownloads() {
   for (const std::string& entry : FProcessor.UpdateList())
     FUpdateFiles.push_back(RemoteName(entry, Applying(FProcessor.Mode()), FServerFiles));
   FCounter = 0;
+  if (TWorkFolder* work = FProcessor.Work()) work->MakeFilesAhead(FUpdateFiles);
   SetState(TDownloadState::FetchingFiles);
   FetchCurrent();
 }
@@ -327,7 +330,8 @@ void TUpdateDownload::FetchCurrent() {
 }
 
 void TUpdateDownload::Fetch(const std::string& Remote, int64_t From) {
-  const TRemoteFile* listed = FindRemoteFile(FServerFiles, Remote);
+  FListed = FindRemoteFile(FServerFiles, Remote);
+  const TRemoteFile* listed = FListed;
   if (listed && SameText(ExtractFileExt(Remote), ".idx") && listed->Size > MaxIndexBytes)
     return Fail(TooLarge, "552 " + Remote + " is listed at " + std::to_string(listed->Size) +
                               " bytes; no update index is larger than " +
@@ -361,7 +365,7 @@ bool TUpdateDownload::RetryTransfer(TFtpRequest Request, uint16_t Error) {
   if (!IsCutTransfer(Error, FClient->ErrorMessage()) || FAttempt >= MaxAttempts) return false;
   ++FAttempt;
   // What came before stays: the fetch goes on from there.
-  const TRemoteFile* listed = FindRemoteFile(FServerFiles, FCurrent);
+  const TRemoteFile* listed = FListed;
   const int64_t have = LocalSize(FProcessor.WorkFolder() + FCurrent);
   const bool resume = !FRestRefused && listed && have > 0 && have < listed->Size;
   Fetch(FCurrent, resume ? have : 0);
@@ -399,7 +403,7 @@ void TUpdateDownload::Progress(int64_t Received, bool& Abort) {
     });
     return;
   }
-  const TRemoteFile* listed = FindRemoteFile(FServerFiles, FCurrent);
+  const TRemoteFile* listed = FListed;
   if (!listed) return;
   const int64_t size = listed->Size;
   // A file listed empty is whole once it arrives.
@@ -492,7 +496,7 @@ std::string TUpdateDownload::OverLongText() const {
   if (FState == TDownloadState::Listing)
     return std::string("552 The listing of ") + UpdateDirectory + " is longer than " +
            std::to_string(FBound) + " bytes; no update folder is that large.";
-  if (FindRemoteFile(FServerFiles, FCurrent))
+  if (FListed)
     return "552 " + FCurrent + ": more than the " + std::to_string(FBound) +
            " bytes listed were sent.";
   return "552 " + FCurrent + ": more than " + std::to_string(FBound) + " bytes were sent.";

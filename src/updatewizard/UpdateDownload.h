@@ -174,5 +174,8 @@ class TUpdateDownload {
   int64_t FResumedFrom = 0;   // where the current fetch began in the file
   bool FRestRefused = false;  // the server answered REST with anything but 350
   std::string FCurrent;
+  // The listing's entry of FCurrent (null when it is not listed), looked
+  // up once a fetch rather than at every progress event.
+  const TRemoteFile* FListed = nullptr;
   std::string FPrefix;
 };

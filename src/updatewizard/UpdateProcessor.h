@@ -61,6 +61,8 @@ class TUpdateProcessor {
   bool Running() const { return FWork != nullptr; }
   // The work folder of the run, ending in "/"; empty outside a run.
   std::string WorkFolder() const;
+  // The work folder itself; null outside a run.
+  TWorkFolder* Work() const { return FWork.get(); }
 
   // Reads the delivered index from the work folder's "baz.idx" (deleting
   // the file) and both stored indexes from the settings.

@@ -126,13 +126,40 @@ TWorkFolder::TWorkFolder() {
 }
 
 TWorkFolder::~TWorkFolder() {
+  StopMakingFiles();
   RemoveTreeNoFollow(FPath);
   if (FLock >= 0) ::close(FLock);
 }
 
 void TWorkFolder::Clear() {
+  StopMakingFiles();
   TUniqueFd dir(::open(FPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (dir.Get() >= 0) EmptyFolderAt(dir.Get(), LockName);
+}
+
+void TWorkFolder::MakeFilesAhead(std::vector<std::string> Names) {
+  StopMakingFiles();
+  const int dir = ::open(FPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (dir < 0) return;
+  FMaker = std::thread([this, dir, Names = std::move(Names)] {
+    const TUniqueFd folder(dir);
+    for (const std::string& name : Names) {
+      if (FStopMaking) return;
+      if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+        continue;
+      // Without O_TRUNC: a download that came first keeps what it wrote.
+      // A failure is the download's to meet and report.
+      const int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+      if (fd >= 0) ::close(fd);
+    }
+  });
+}
+
+void TWorkFolder::StopMakingFiles() {
+  if (!FMaker.joinable()) return;
+  FStopMaking = true;
+  FMaker.join();
+  FStopMaking = false;
 }
 
 int SweepStaleWorkFolders(const std::string& Parent) {

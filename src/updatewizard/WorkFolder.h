@@ -9,7 +9,10 @@
 // holds a lock on the file ".lock" inside its folder for its whole life;
 // the folder of a run that was killed is swept by the next one.
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 class TWorkFolder {
  public:
@@ -24,10 +27,20 @@ class TWorkFolder {
   const std::string& Path() const { return FPath; }
   // Removes everything inside (except the lock), keeping the folder.
   void Clear();
+  // Makes the files Names (plain names; others are left out) in the folder,
+  // empty, in their order, on a thread of its own; one that is there stays
+  // as it is. On some file systems making a file costs more than fetching
+  // a small one, so the downloads make theirs ahead and then only open
+  // them. A call stops what an earlier one still had to make.
+  void MakeFilesAhead(std::vector<std::string> Names);
 
  private:
+  void StopMakingFiles();
+
   std::string FPath;
   int FLock = -1;
+  std::thread FMaker;
+  std::atomic<bool> FStopMaking{false};
 };
 
 // Where work folders are made: $XDG_RUNTIME_DIR when it names a folder, else

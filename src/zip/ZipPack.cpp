@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -42,29 +43,26 @@ size_t TZipStreamSource::Read(uint8_t* Buffer, size_t Count) {
 
 namespace {
 
-// Owns a raw-deflate zlib stream.
-class TDeflater {
- public:
-  explicit TDeflater(int Level) {
-    std::memset(&FStream, 0, sizeof FStream);
-    if (deflateInit2(&FStream, Level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-      throw EZipError("Deflate could not start");
-  }
-  ~TDeflater() { deflateEnd(&FStream); }
-  TDeflater(const TDeflater&) = delete;
-  TDeflater& operator=(const TDeflater&) = delete;
-  z_stream& Stream() { return FStream; }
+// Files are read in blocks of at most this size. A smaller file gets a
+// block of its own size: an update file is a few kilobytes, and a fresh
+// block of the full size for each of hundreds of them costs more in
+// clearing memory and faulting pages in than the packing itself.
+constexpr size_t MaxBlock = 262144;
 
- private:
-  z_stream FStream;
-};
+size_t BlockFor(TZipPackSource& Source) {
+  // One byte more than the size: the read after the whole file then sees
+  // its end.
+  return static_cast<size_t>(std::min<uint64_t>(Source.Size(), MaxBlock - 1)) + 1;
+}
 
-std::vector<uint8_t> Deflate(TZipPackSource& Source, int Level, uint32_t& Crc, uint64_t& Size,
+std::vector<uint8_t> Deflate(z_stream& z, TZipPackSource& Source, uint32_t& Crc, uint64_t& Size,
                              const std::function<void(uint64_t)>& Progress) {
-  TDeflater deflater(Level);
-  z_stream& z = deflater.Stream();
-  std::vector<uint8_t> in(262144), out;
-  out.reserve(static_cast<size_t>(Source.Size() / 2 + 1024));
+  std::vector<uint8_t> in(BlockFor(Source));
+  // Room for the whole result of a small source at once; a large one, or
+  // one that grows, gets more below.
+  std::vector<uint8_t> out(
+      std::min<uLong>(deflateBound(&z, static_cast<uLong>(Source.Size())), 4 * MaxBlock));
+  size_t used = 0;
   int flush = Z_NO_FLUSH;
   Crc = 0;
   Size = 0;
@@ -77,21 +75,21 @@ std::vector<uint8_t> Deflate(TZipPackSource& Source, int Level, uint32_t& Crc, u
     z.avail_in = static_cast<uInt>(n);
     flush = n == 0 ? Z_FINISH : Z_NO_FLUSH;
     do {
-      const size_t old = out.size();
-      const size_t room = 262144;
-      out.resize(old + room);
-      z.next_out = out.data() + old;
-      z.avail_out = static_cast<uInt>(room);
+      if (used == out.size()) out.resize(out.size() + MaxBlock);
+      z.next_out = out.data() + used;
+      z.avail_out = static_cast<uInt>(out.size() - used);
       deflate(&z, flush);
-      out.resize(old + room - z.avail_out);
+      used = out.size() - z.avail_out;
     } while (z.avail_out == 0);
   } while (flush != Z_FINISH);
+  out.resize(used);
   return out;
 }
 
 std::vector<uint8_t> Store(TZipPackSource& Source, uint32_t& Crc, uint64_t& Size) {
   std::vector<uint8_t> out;
-  std::vector<uint8_t> block(262144);
+  out.reserve(static_cast<size_t>(Source.Size()));
+  std::vector<uint8_t> block(BlockFor(Source));
   Crc = 0;
   while (const size_t n = Source.Read(block.data(), block.size())) {
     Crc = ZipCrc32(Crc, block.data(), n);
@@ -103,14 +101,34 @@ std::vector<uint8_t> Store(TZipPackSource& Source, uint32_t& Crc, uint64_t& Size
 
 }  // namespace
 
-std::vector<uint8_t> PackEntry(TZipPackSource& Source, int Level, TZipCentralEntry& Header,
-                               const std::function<void(uint64_t Done)>& Progress) {
+TZipPacker::TZipPacker(int Level) : FLevel(Level > 9 ? 9 : Level) {}
+
+TZipPacker::~TZipPacker() {
+  if (FStream) deflateEnd(FStream.get());
+}
+
+z_stream_s& TZipPacker::FreshStream() {
+  if (!FStream) {
+    FStream = std::make_unique<z_stream>();
+    if (deflateInit2(FStream.get(), FLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) !=
+        Z_OK) {
+      FStream.reset();
+      throw EZipError("Deflate could not start");
+    }
+  } else if (deflateReset(FStream.get()) != Z_OK) {
+    throw EZipError("Deflate could not start");
+  }
+  return *FStream;
+}
+
+std::vector<uint8_t> TZipPacker::Pack(TZipPackSource& Source, TZipCentralEntry& Header,
+                                      const std::function<void(uint64_t Done)>& Progress) {
   uint32_t crc = 0;
   uint64_t size = 0;
   std::vector<uint8_t> data;
-  bool stored = Level <= 0;
+  bool stored = FLevel <= 0;
   if (!stored) {
-    data = Deflate(Source, Level > 9 ? 9 : Level, crc, size, Progress);
+    data = Deflate(FreshStream(), Source, crc, size, Progress);
     // Data that does not shrink is kept as it is.
     stored = data.size() >= size;
   }

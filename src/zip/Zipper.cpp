@@ -158,6 +158,7 @@ int TZipper::WriteArchive(TZipWriteTarget& Target, const std::vector<int>& Kept,
   for (const TNewItem& item : Items)
     total += item.Stream ? static_cast<uint64_t>(item.Stream->GetSize()) : FileSizeOf(item.Path);
   int stored = 0;
+  TZipPacker packer(PackLevel);
   for (TNewItem& item : Items) {
     bool skip = false;
     if (OnStartZip)
@@ -170,13 +171,12 @@ int TZipper::WriteArchive(TZipWriteTarget& Target, const std::vector<int>& Kept,
       source = std::make_unique<TZipFileSource>(item.Path);
     const uint64_t size = source->Size();
     int lastPercent = -1;
-    const std::vector<uint8_t> data =
-        PackEntry(*source, PackLevel, item.Header, [&](uint64_t Done) {
-          const int percent = size == 0 ? 100 : static_cast<int>(std::min(Done, size) * 100 / size);
-          if (percent != lastPercent && OnFilePercentDone) OnFilePercentDone(percent);
-          lastPercent = percent;
-          ProcessMessages();
-        });
+    const std::vector<uint8_t> data = packer.Pack(*source, item.Header, [&](uint64_t Done) {
+      const int percent = size == 0 ? 100 : static_cast<int>(std::min(Done, size) * 100 / size);
+      if (percent != lastPercent && OnFilePercentDone) OnFilePercentDone(percent);
+      lastPercent = percent;
+      ProcessMessages();
+    });
     const std::vector<uint8_t> header = BuildLocalHeader(item.Header);
     Target.EnsureRoom(1);  // headers may run over into the next disk
     item.Header.DiskStart = static_cast<uint16_t>(Target.Disk());

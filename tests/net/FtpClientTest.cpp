@@ -92,6 +92,7 @@ TEST_F(FtpClientTest, MissingFileLeavesEmptyLocalFile) {
   c.SetPassive(true);
   c.SetHostFileName("/pub/absent.bin");
   c.SetLocalFileName(FOut / "absent.bin");
+  WriteFileText(FOut / "absent.bin", "what an earlier fetch left");  // emptied all the same
   EXPECT_EQ(FSession.Run([&] { c.GetAsync(); }), 550);
   EXPECT_EQ(c.ErrorMessage().substr(0, 4), "550 ");
   EXPECT_TRUE(std::filesystem::exists(FOut / "absent.bin"));

@@ -93,6 +93,26 @@ TEST_F(WorkFolder, RemovingNeverFollowsALink) {
   EXPECT_TRUE(fs::exists(FRoot / "victim/inner/other.bmp"));
 }
 
+// The files made ahead for the downloads: empty, only inside the folder
+// (the names come from the server), never through a link, and a file that
+// is there already keeps what it holds.
+TEST_F(WorkFolder, FilesMadeAheadStayInsideAndKeepWhatIsThere) {
+  TWorkFolder work;
+  const std::string path = work.Path();
+  fs::create_symlink(FRoot / "planted.bmp", path + "180101.120");
+  WriteFileText(path + "180102.120", "fetched");
+  work.MakeFilesAhead(
+      {"../outside.120", "sub/180104.120", "..", "180101.120", "180102.120", "180103.240"});
+  // The names are made in their order: once the last is there, all are done.
+  for (int i = 0; i < 1000 && !fs::exists(path + "180103.240"); ++i) ::usleep(5000);
+  ASSERT_TRUE(fs::exists(path + "180103.240"));
+  EXPECT_EQ(fs::file_size(path + "180103.240"), 0u);
+  EXPECT_EQ(ReadFileText(path + "180102.120"), "fetched");
+  EXPECT_FALSE(fs::exists(FRoot / "planted.bmp"));
+  EXPECT_FALSE(fs::exists(FRoot / "runtime/outside.120"));
+  EXPECT_FALSE(fs::exists(path + "sub"));
+}
+
 // A run killed before it could remove its folder leaves it behind; the next
 // run sweeps it, but never the folder of a run that is still going.
 TEST_F(WorkFolder, NextRunSweepsWhatAKilledRunLeftButNotALiveOne) {
