@@ -643,46 +643,4 @@ TEST_F(FrmInstallTest, ReplaceDialogLayoutAndAnswers) {
   EXPECT_EQ(dialog.result(), mrCancel);
 }
 
-// Pictures of the pages for the documentation, when a folder is given.
-TEST_F(FrmInstallTest, Screenshots) {
-  const char* folder = std::getenv("ZARNAVIS_SCREENSHOT_DIR");
-  if (!folder) GTEST_SKIP() << "set ZARNAVIS_SCREENSHOT_DIR to write the page pictures";
-  MakeSets(ThreeSetsLayout);
-  // The launcher's small picture, as the wizard gets it from the main window.
-  const QImage small(INSTALL_TEST_SCRIPTS "/../../src/launcher/resources/background_small.jpg");
-  EXPECT_FALSE(small.isNull());
-  SetMainWindowSmallPicture(small);
-  auto form = NewForm(FSource, FDest);
-  SetMainWindowSmallPicture(QImage());
-  const auto grab = [&](const char* name) {
-    QApplication::processEvents();
-    EXPECT_TRUE(form->grab().save(QString(folder) + "/install-" + name + ".png"));
-  };
-  grab("license");
-  Click(form->ButtonNext);
-  grab("folders");
-  Click(form->ButtonNext);
-  ClickList(*form, 1, 250);
-  grab("chartsets");
-  Click(form->ButtonNext);
-  grab("summary");
-  form->ButtonPrev->hide();
-  form->ButtonNext->hide();
-  form->ButtonCancel->hide();
-  form->ShowPage(false, false, false, false);
-  form->PanelProgress->show();
-  form->LabelProgressSingle->setText("1801 Waddenzee - 240 dpi");
-  form->ProgressBarSingle->SetMax(3);
-  form->ProgressBarSingle->SetPosition(2);
-  form->LabelProgressEntire->setText("Entire installation");
-  form->ProgressBarEntire->SetMax(11);
-  form->ProgressBarEntire->SetPosition(7);
-  grab("progress");
-  TFormReplace replace(ReplaceQuestion("1801 Waddenzee", FDest + "180102_240_2003.bmp"), true,
-                       true);
-  replace.show();
-  QApplication::processEvents();
-  EXPECT_TRUE(replace.grab().save(QString(folder) + "/install-replace.png"));
-}
-
 }  // namespace
