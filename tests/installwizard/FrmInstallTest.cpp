@@ -67,6 +67,12 @@ class FrmInstallTest : public TInstallFixture {
     for (const TMsgBoxRequest& r : FRecorder->Shown()) texts.push_back(r.Message);
     return texts;
   }
+  // check_demo_install.py's verdict on the demo CD's charts at Dpi in FDest.
+  std::string CheckDemoInstall(const std::string& Demo, const char* Dpi) {
+    return RunCommand("/usr/bin/python3 " + Script("check_demo_install.py") + " " +
+                      Quote(Demo + "/Charts") + " " + Quote(FDest) + " " + Dpi)
+        .Output;
+  }
 
   std::unique_ptr<TMsgBoxRecorder> FRecorder;
   std::vector<TExceptionInfo> FReports;
@@ -449,26 +455,25 @@ TEST_F(FrmInstallTest, InstallsTheDemoCd) {
   EXPECT_TRUE(FReports.empty());
 
   // Every chart at 120 dpi; at 240 dpi every chart but those of 1801.
-  const TCommandResult at120 =
-      RunCommand("/usr/bin/python3 " + Script("check_demo_install.py") + " " +
-                 Quote(demo + "/Charts") + " " + Quote(FDest) + " 120");
-  EXPECT_EQ(at120.Output.rfind("ok ", 0), 0u) << at120.Output;
+  const std::string at120 = CheckDemoInstall(demo, "120");
+  EXPECT_EQ(at120.rfind("ok ", 0), 0u) << at120;
   for (const auto& entry : std::filesystem::directory_iterator(FDest)) {
     const std::string name = entry.path().filename().string();
     EXPECT_FALSE(name.rfind("1801", 0) == 0 && name.find("_240_") != std::string::npos) << name;
   }
   std::filesystem::remove(demo + "/Charts/1801_240.zra");
-  const TCommandResult at240 =
-      RunCommand("/usr/bin/python3 " + Script("check_demo_install.py") + " " +
-                 Quote(demo + "/Charts") + " " + Quote(FDest) + " 240");
-  EXPECT_EQ(at240.Output.rfind("ok ", 0), 0u) << at240.Output;
+  const std::string at240 = CheckDemoInstall(demo, "240");
+  EXPECT_EQ(at240.rfind("ok ", 0), 0u) << at240;
 
   // Registry: one folder per installed pair, and the automatic-import list.
   const auto sets = FindChartSets(demo + "/Charts", FDest);
+  const auto wasInstalled = [](const TChartSets& Set, int Res) {
+    return (Set.Resolutions >> Res & 1) && !(Set.Code == "1801" && Res == 1);
+  };
   int pairs = 0;
   for (const auto& set : sets) {
     for (int res = 0; res < 2; ++res) {
-      const bool installed = (set->Resolutions >> res & 1) && !(set->Code == "1801" && res == 1);
+      const bool installed = wasInstalled(*set, res);
       pairs += installed;
       EXPECT_EQ(RegReadString(rkMachine, "ChartSets\\" + set->Name, DpiText(res), ""),
                 installed ? FDest : "")
@@ -491,10 +496,7 @@ TEST_F(FrmInstallTest, InstallsTheDemoCd) {
     std::vector<uint32_t> kept;
     for (uint32_t code : before) {
       bool installed = false;
-      for (const auto& set : sets) {
-        installed |= set->Code == setOf(code) && (set->Resolutions >> res & 1) &&
-                     !(set->Code == "1801" && res == 1);
-      }
+      for (const auto& set : sets) installed |= set->Code == setOf(code) && wasInstalled(*set, res);
       if (!installed) kept.push_back(code);
     }
     EXPECT_LT(kept.size(), before.size());
