@@ -148,6 +148,16 @@ TEST_F(ProxySettingsTest, StoredChecksAndTheClient) {
   EXPECT_EQ(UpdateServerPort(), "2121");
   RegWriteInteger(rkUser, "Update", "Proxy type", 9);
   EXPECT_EQ(LoadProxySettings().Type, ptNone);
+  // Encryption: TLS when offered unless stored otherwise; the proxy page's
+  // values, which the wizard writes back, leave it as it is.
+  EXPECT_EQ(LoadEncryptionMode(), ftpTlsAuto);
+  SaveEncryptionMode(ftpTlsRequire);
+  SaveProxySettings({});
+  EXPECT_EQ(LoadEncryptionMode(), ftpTlsRequire);
+  EXPECT_NE(ReadFileText(FTemp / "home/user.reg").find("\"Encryption\"=dword:00000001"),
+            std::string::npos);
+  RegWriteInteger(rkUser, "Update", "Encryption", 3);
+  EXPECT_EQ(LoadEncryptionMode(), ftpTlsAuto);
 
   // The list order 5, 4, 4A is not the client's order 4, 4A, 5.
   EXPECT_EQ(ProxyConnectionType(ptNone), ftpDirect);

@@ -37,6 +37,7 @@ void TFormBaZUpdate::StartRun() {
   if (!isVisible()) return;
   ApplyProxyPage();
   FDownload->SetServer(UpdateServerHost(), UpdateServerPort());
+  FDownload->SetEncryption(LoadEncryptionMode());
   FDownload->SetDecimalSeparator(QLocale().decimalPoint().toStdString());
   // A failure may end the conversation before Start returns.
   FDownload->Start();
