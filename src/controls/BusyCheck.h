@@ -28,8 +28,8 @@ class TBusyCheck : public QObject {
   static void Pump();
   // A message box of the check, as ShowMsgBox shows it: with the normal
   // cursor, since the user is asked and not kept waiting; the hourglass is
-  // back once the box is gone and the check goes on.
-  int MsgBox(const std::string& Message, TMsgDlgType Type, TMsgDlgButtons Buttons);
+  // back once the box is gone and the check goes on. Runs ask the same way.
+  static int MsgBox(const std::string& Message, TMsgDlgType Type, TMsgDlgButtons Buttons);
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;

@@ -21,9 +21,9 @@ void SetUpWizardWindow(TExtForm& Form, const QImage& Picture) {
   Form.setFont(font);
 }
 
-void BrowseIntoEdit(TBrowseFolderDialog& Dialog, QWidget* Parent, int TitleId,
+void BrowseIntoEdit(TBrowseFolderDialog& Dialog, QWidget* Parent, TTextId TitleId,
                     TBrowseDirOptions Options, QLineEdit* Edit) {
-  Dialog.Title = GetText(uint8_t(TitleId));
+  Dialog.Title = GetText(TitleId);
   Dialog.Options = Options;
   Dialog.Folder = Edit->text().toStdString();
   if (Dialog.Execute(Parent)) Edit->setText(QString::fromStdString(Dialog.Folder));
@@ -72,12 +72,12 @@ QPushButton* NewButton(QWidget* Parent, const QRect& Rect) {
   return button;
 }
 
-QString TableText(int Id) {
-  return ShownText(GetText(uint8_t(Id)));
+QString TableText(TTextId Id) {
+  return ShownText(GetText(Id));
 }
 
-QString FlowText(int Id) {
-  QString text = QString::fromStdString(GetText(uint8_t(Id)));
+QString FlowText(TTextId Id) {
+  QString text = QString::fromStdString(GetText(Id));
   text.replace('\r', ' ');
   return text.simplified();
 }

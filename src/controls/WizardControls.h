@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "BrowseFolder.h"
+#include "TextIds.h"
 
 class QFrame;
 class QLabel;
@@ -27,7 +28,7 @@ void SetUpWizardWindow(TExtForm& Form, const QImage& Picture);
 
 // The folder dialog titled with entry TitleId, starting at Edit's folder;
 // on OK the chosen folder goes into Edit.
-void BrowseIntoEdit(TBrowseFolderDialog& Dialog, QWidget* Parent, int TitleId,
+void BrowseIntoEdit(TBrowseFolderDialog& Dialog, QWidget* Parent, TTextId TitleId,
                     TBrowseDirOptions Options, QLineEdit* Edit);
 
 // A page: hidden, opaque (the window picture shows only around it).
@@ -41,10 +42,10 @@ QLabel* NewBoldLabel(QWidget* Parent, const QRect& Rect);
 QPushButton* NewButton(QWidget* Parent, const QRect& Rect);
 
 // Entry Id of the text table with its line breaks.
-QString TableText(int Id);
+QString TableText(TTextId Id);
 // Entry Id as one flowing text: the information panels wrap it to their
 // width themselves (the line breaks were made for a narrower font).
-QString FlowText(int Id);
+QString FlowText(TTextId Id);
 
 // The controls of a progress page: the copy animation at the top, then the
 // label and bar of the part under way (black to blue) and of the whole run

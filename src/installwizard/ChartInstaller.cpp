@@ -21,8 +21,8 @@ bool IsNavigationFile(const std::string& EntryName) {
 }
 
 std::string ReplaceQuestion(const std::string& SetName, const std::string& InstalledFile) {
-  return SetName + "\r\r" + GetText(53) + "\"" + ExtractFileName(InstalledFile) + "\".\r" +
-         GetText(54);
+  return SetName + "\r\r" + GetText(txtChartExists) + "\"" + ExtractFileName(InstalledFile) +
+         "\".\r" + GetText(txtOverwriteLosesUpdates);
 }
 
 std::string InstalledSetsMessage(const TInstallResult& Result) {
@@ -34,7 +34,7 @@ std::string InstalledSetsMessage(const TInstallResult& Result) {
   }
   if (parts[0].empty() && parts[1].empty()) return "";
   if (!parts[0].empty()) parts[0] += "\r";
-  return GetText(40) + "\r" + parts[0] + parts[1];
+  return GetText(txtSetsInstalled) + "\r" + parts[0] + parts[1];
 }
 
 std::vector<uint8_t> PruneIndexRecords(const std::vector<uint8_t>& Index,
@@ -97,7 +97,7 @@ void TChartInstaller::ShowRunStart() {
   const bool overall = SelectedCount() >= 2;
   FView.ShowLabel(TProgressItem::Entire, overall);
   FView.ShowBar(TProgressItem::Entire, overall);
-  FView.SetLabel(TProgressItem::Entire, overall ? GetText(24) : "");
+  FView.SetLabel(TProgressItem::Entire, overall ? GetText(txtEntireInstallation) : "");
   FView.SetBar(TProgressItem::Entire, 0, TotalCharts());
 }
 

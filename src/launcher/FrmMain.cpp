@@ -164,7 +164,7 @@ void TFormMain::CreateControls() {
                              void (TFormMain::*handler)()) {
     auto* b = new TBitBtn(this);
     b->setObjectName(QLatin1String(name));
-    // Regular weight: the longest caption (German text 48) fits beside the glyph.
+    // Regular weight: the longest caption (German txtDownloadAndUpdateBaZ) fits beside the glyph.
     b->setFont(ArialPixels(11, false));
     b->setGeometry(181, top, 230, 40);
     if (glyph) b->SetGlyph(QPixmap(QStringLiteral(":/launcher/glyph_%1.png").arg(glyph)));
@@ -220,15 +220,15 @@ TFormMain::~TFormMain() {
 }
 
 void TFormMain::ApplyLanguage() {
-  QCoreApplication::setApplicationName(Q(GetText(3) + "2003"));
-  setWindowTitle(Q(GetText(52) + "2003"));
-  ButtonBaZ->setText(Q(GetText(48)));
-  ButtonExit->setText(Q(GetText(2)));
-  ButtonHelp->setText(Q(GetText(50)));
-  ButtonInstall->setText(Q(GetText(47)));
-  ButtonLegend->setText(Q(GetText(49)));
-  ButtonKoppix->setText(Q(GetText(45)));
-  LabelReproduction->setText(ShownText(GetText(51)));
+  QCoreApplication::setApplicationName(Q(GetText(txtZrnEdition) + "2003"));
+  setWindowTitle(Q(GetText(txtZarnavisEdition) + "2003"));
+  ButtonBaZ->setText(Q(GetText(txtDownloadAndUpdateBaZ)));
+  ButtonExit->setText(Q(GetText(txtExit)));
+  ButtonHelp->setText(Q(GetText(txtHelp)));
+  ButtonInstall->setText(Q(GetText(txtInstallCharts)));
+  ButtonLegend->setText(Q(GetText(txtLegend)));
+  ButtonKoppix->setText(Q(GetText(txtInstallKoppixPro)));
+  LabelReproduction->setText(ShownText(GetText(txtReproductionNotice)));
   if (CurrentLanguage >= 1 && CurrentLanguage <= 3)
     ButtonHelp->setEnabled(QFileInfo::exists(Q(HelpFile())));
 }

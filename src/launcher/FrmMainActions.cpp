@@ -109,7 +109,7 @@ void TFormMain::ButtonKoppixClick() {
     close();
     return;
   }
-  ShowMsgBox(GetText(85), mtWarning, {mbOK});
+  ShowMsgBox(GetText(txtKoppixSetupFailed), mtWarning, {mbOK});
 }
 
 void TFormMain::ButtonLegendClick() {
@@ -123,7 +123,7 @@ void TFormMain::ButtonHelpClick() {
 }
 
 void TFormMain::LabelLinkClick() {
-  if (!OpenURL(MakerWebAddress())) ShowMsgBox(GetText(86), mtWarning, {mbOK});
+  if (!OpenURL(MakerWebAddress())) ShowMsgBox(GetText(txtBrowserFailed), mtWarning, {mbOK});
 }
 
 void TFormMain::ButtonExitClick() {

@@ -29,7 +29,7 @@ std::string GetTextIn(uint8_t Id, uint8_t Language) {
   return text;
 }
 
-std::string GetText(uint8_t Id) {
+std::string GetText(TTextId Id) {
   return GetTextIn(Id, CurrentLanguage);
 }
 

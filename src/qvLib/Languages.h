@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <string>
 
-// Text ids run from 0 to MaxTextId.
-inline constexpr uint8_t MaxTextId = 150;
+#include "TextIds.h"
+
+// Text ids run from 0 to MaxTextId (TextIds.h names them).
+inline constexpr uint8_t MaxTextId = txtSocks;
 inline constexpr int TextCount = MaxTextId + 1;
 
 // Display languages of the text table; the same numbers as the library
@@ -25,16 +27,16 @@ extern uint8_t CurrentLanguage;
 
 // The text of Id in CurrentLanguage; empty for an id above MaxTextId, for a
 // language other than 1 to 3 and for an id that has no text in the language.
-std::string GetText(uint8_t Id);
+std::string GetText(TTextId Id);
 
 // The text of Id in the given language, without touching CurrentLanguage.
 std::string GetTextIn(uint8_t Id, uint8_t Language);
 
-// Text 73 names the update server, which is a setting: its texts carry the
+// txtCannotConnect names the update server, which is a setting: its texts carry the
 // place holder "%1" where the host name goes. This replaces every "%1" in
 // Text by Argument.
 std::string FormatText(const std::string& Text, const std::string& Argument);
 
-// The maker's web address that the main window shows and opens (text 86
+// The maker's web address that the main window shows and opens (txtBrowserFailed
 // quotes it for the case that no browser starts).
 const char* MakerWebAddress();

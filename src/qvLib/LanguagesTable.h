@@ -10,7 +10,7 @@
 #define ZARNAVIS_MAKER_WEB_ADDRESS "http://www.quorvel.example.com"
 
 struct TTextRow {
-  uint8_t Id;
+  TTextId Id;
   const char* Text;  // "" where the language has no text for the id
 };
 

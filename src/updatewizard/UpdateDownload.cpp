@@ -186,7 +186,7 @@ void TUpdateDownload::Start() {
   // Passive data connections unless active ones were asked for on a direct
   // connection (through a proxy the client keeps them passive).
   FClient->SetPassive(FPassive);
-  FView.SetLabel(TProgressItem::Single, GetText(72) + FHost + "...");
+  FView.SetLabel(TProgressItem::Single, GetText(txtConnectingToServer) + FHost + "...");
   SetState(TDownloadState::Connecting);
   RestartWatch();
   if (!FClient->ConnectAsync()) Fail(FClient->StatusCode(), FClient->ErrorMessage());
@@ -252,7 +252,7 @@ void TUpdateDownload::RequestDone(TFtpRequest Request, uint16_t Error) {
 }
 
 void TUpdateDownload::Connected() {
-  FView.SetLabel(TProgressItem::Single, GetText(69) + FClient->HostName());
+  FView.SetLabel(TProgressItem::Single, GetText(txtConnectedTo) + FClient->HostName());
   SetState(TDownloadState::SettingType);
   // TYPE I waits here; its completion may already run the next step.
   if (!FClient->TypeSet() && FResult.End == TDownloadEnd::Running &&
@@ -273,7 +273,7 @@ void TUpdateDownload::Listed() {
   }
   if (Applying(FProcessor.Mode())) {
     SetState(TDownloadState::FetchingIndex);
-    FPrefix = GetText(75);
+    FPrefix = GetText(txtDownloadingIndex);
     FCurrent = IndexName;
     FAttempt = 1;
     return Fetch(IndexName, 0);
@@ -285,7 +285,7 @@ void TUpdateDownload::Listed() {
 }
 
 void TUpdateDownload::IndexFetched() {
-  FView.SetLabel(TProgressItem::Single, GetText(79));
+  FView.SetLabel(TProgressItem::Single, GetText(txtProcessingIndex));
   AfterClientEvent([this] { ChooseUpdates(); });
 }
 
@@ -324,7 +324,7 @@ void TUpdateDownload::StartDownloads() {
 void TUpdateDownload::FetchCurrent() {
   FView.SetFileCount(int(FCounter), int(FUpdateFiles.size()));
   FCurrent = FUpdateFiles[FCounter];
-  FPrefix = GetText(77) + FCurrent;
+  FPrefix = GetText(txtDownloading) + FCurrent;
   FAttempt = 1;
   Fetch(FCurrent, 0);
 }
@@ -413,8 +413,8 @@ void TUpdateDownload::Progress(int64_t Received, bool& Abort) {
     FView.SetBar(TProgressItem::Entire,
                  int(((FCounter + 1) * 100 + FUpdateFiles.size() / 2) / FUpdateFiles.size()), 100);
   FView.SetLabel(TProgressItem::Single,
-                 FPrefix + " (" + DownloadSizeText(Count, FDecimalSeparator) + " " + GetText(22) +
-                     " " + DownloadSizeText(size, FDecimalSeparator) + ")");
+                 FPrefix + " (" + DownloadSizeText(Count, FDecimalSeparator) + " " +
+                     GetText(txtOf) + " " + DownloadSizeText(size, FDecimalSeparator) + ")");
   // No events are let run here: this comes from inside the client's read of
   // the data connection, which would be read again underneath itself. The
   // client returns to the event loop after every read anyway.

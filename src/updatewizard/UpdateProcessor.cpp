@@ -114,11 +114,11 @@ bool TUpdateProcessor::BuildUpdateList() {
   }
   if (FUpdateList.empty()) {
     FView.HideProgressPage();
-    FView.Message(GetText(74), mtInformation, {mbOK});
+    FView.Message(GetText(txtUpToDate), mtInformation, {mbOK});
     return false;
   }
   if (Downloading(FMode)) {
-    FView.SetLabel(TProgressItem::Entire, GetText(105));
+    FView.SetLabel(TProgressItem::Entire, GetText(txtEntireDownloadProgress));
     const bool several = FUpdateList.size() > 1;
     FView.ShowLabel(TProgressItem::Entire, several);
     FView.ShowBar(TProgressItem::Entire, several);
@@ -153,7 +153,7 @@ bool TUpdateProcessor::WaitForUpdatesVolume(const std::string& Text) {
 }
 
 TUpdateOutcome TUpdateProcessor::UnpackAndApply() {
-  if (!WaitForUpdatesVolume(GetText(89))) return TUpdateOutcome::Cancelled;
+  if (!WaitForUpdatesVolume(GetText(txtInsertUpdateDisk))) return TUpdateOutcome::Cancelled;
   for (;;) {
     const std::string archive = FindFileNoCase(FUpdatesFolder, UpdateArchiveName);
     if (!archive.empty()) {
@@ -165,7 +165,7 @@ TUpdateOutcome TUpdateProcessor::UnpackAndApply() {
       break;
     }
     if (FAcceptLoose && TakeLooseUpdates()) break;
-    if (FView.Message(GetText(99), mtConfirmation, {mbOK, mbCancel}) != mrOk)
+    if (FView.Message(GetText(txtInsertFirstUpdateDisk), mtConfirmation, {mbOK, mbCancel}) != mrOk)
       return TUpdateOutcome::Cancelled;
   }
   if (!BuildUpdateList()) return TUpdateOutcome::UpToDate;
@@ -211,7 +211,7 @@ void TUpdateProcessor::UnpackArchive(const std::string& Archive) {
     const std::string name = zip.Entry(Index).FileName;
     Skip = !IsUpdateFileName(name) || Target != WorkFolder() + name;
     if (Skip) return;
-    FView.SetLabel(TProgressItem::Single, GetText(103) + name);
+    FView.SetLabel(TProgressItem::Single, GetText(txtProcessing) + name);
     FView.SetBar(TProgressItem::Single, 0, 100);
   };
   zip.OnBadCRC = [&Archive](const std::string& File, uint32_t, uint32_t) {
@@ -234,7 +234,7 @@ TUpdateOutcome TUpdateProcessor::PackUpdates() {
   FUpdateList.clear();
   const std::vector<std::string> files = UpdateFilesIn(WorkFolder());
   FUpdateList.insert(files.begin(), files.end());
-  if (!WaitForUpdatesVolume(GetText(104))) return TUpdateOutcome::Cancelled;
+  if (!WaitForUpdatesVolume(GetText(txtInsertEmptyDisk))) return TUpdateOutcome::Cancelled;
   // An archive already there is replaced under the name it has.
   const std::string archive = ExistingFileName(FUpdatesFolder, UpdateArchiveName);
   // On a removable volume the disks take the archive in turns, so the old
@@ -242,14 +242,14 @@ TUpdateOutcome TUpdateProcessor::PackUpdates() {
   // replaces it only when complete, so a failure keeps the old updates.
   const bool span = Volumes().IsRemovable(FUpdatesFolder);
   if (FileExists(archive)) {
-    if (FView.Message(GetText(92), mtConfirmation, {mbYes, mbNo}) != mrYes)
+    if (FView.Message(GetText(txtOverwriteUpdates), mtConfirmation, {mbYes, mbNo}) != mrYes)
       return TUpdateOutcome::Cancelled;
     if (span && std::remove(archive.c_str()) != 0) throw EWriteError("Cannot delete " + archive);
   }
-  FView.SetLabel(TProgressItem::Entire, GetText(93));
+  FView.SetLabel(TProgressItem::Entire, GetText(txtEntireUpdateProgress));
   FView.SetBar(TProgressItem::Single, 0, 100);
   FView.SetAnimation(true);
-  FView.SetLabel(TProgressItem::Single, GetText(94));
+  FView.SetLabel(TProgressItem::Single, GetText(txtCopyingUpdates));
 
   TZipper zip;
   zip.SetZipName(archive);
@@ -257,7 +257,7 @@ TUpdateOutcome TUpdateProcessor::PackUpdates() {
   zip.FilesList = files;
   ConnectProgress(zip);
   zip.OnStartZip = [this](const std::string& File, TZipCentralEntry&, bool&) {
-    FView.SetLabel(TProgressItem::Single, GetText(103) + ExtractFileName(File));
+    FView.SetLabel(TProgressItem::Single, GetText(txtProcessing) + ExtractFileName(File));
     FView.SetBar(TProgressItem::Single, 0, 100);
   };
   if (span) {
@@ -279,21 +279,23 @@ TUpdateOutcome TUpdateProcessor::PackUpdates() {
     throw EWriteError("Only " + std::to_string(stored) + " of " + std::to_string(files.size()) +
                       " update files could be saved to " + archive + ".");
   FView.HideProgressPage();
-  FView.Message(GetText(96), mtInformation, {mbOK});
+  FView.Message(GetText(txtDownloadedAndSaved), mtInformation, {mbOK});
   return TUpdateOutcome::Packed;
 }
 
 void TUpdateProcessor::AskNextDisk(int DiskNumber, std::string& FileName, bool Writing) {
   FView.SetBusy(false);
   if (DiskNumber <= 1) {
-    if (FView.Message(GetText(100), mtConfirmation, {mbOK, mbCancel}) != mrOk) FileName.clear();
-  } else if (FView.Message(GetText(101) + std::to_string(DiskNumber) + GetText(102), mtConfirmation,
-                           {mbOK, mbCancel}) != mrOk) {
+    if (FView.Message(GetText(txtReinsertFirstDisk), mtConfirmation, {mbOK, mbCancel}) != mrOk)
+      FileName.clear();
+  } else if (FView.Message(
+                 GetText(txtInsertDisk) + std::to_string(DiskNumber) + GetText(txtClickOkToProceed),
+                 mtConfirmation, {mbOK, mbCancel}) != mrOk) {
     FileName.clear();
   } else if (Writing && FileExists(FileName)) {
     // Only a disk about to be written is asked about its old archive: the
     // disks of an archive being read hold their parts, which must stay.
-    if (FView.Message(GetText(92), mtConfirmation, {mbYes, mbNo}) == mrYes)
+    if (FView.Message(GetText(txtOverwriteUpdates), mtConfirmation, {mbYes, mbNo}) == mrYes)
       std::remove(FileName.c_str());
     else
       FileName.clear();
@@ -305,12 +307,12 @@ void TUpdateProcessor::ApplyUpdates() {
   RequireRun();
   // What a killed run left beside the installed bitmaps goes first.
   SweepTemporaryFiles(FInstalledFolder);
-  FView.SetLabel(TProgressItem::Single, GetText(81));
+  FView.SetLabel(TProgressItem::Single, GetText(txtProcessingUpdates));
   FView.SetBar(TProgressItem::Single, 0, int(FUpdateList.size()));
   FView.ShowBar(TProgressItem::Single, FUpdateList.size() > 1);
   FView.ProcessMessages();
   FApplied.clear();
-  FResults = {GetText(114), ""};
+  FResults = {GetText(txtChartsUpdatedHeading), ""};
   {
     TRunBusy busy(FView);
     for (const auto& set : FChartSets)
@@ -331,7 +333,7 @@ void TUpdateProcessor::ApplyChartSetUpdates(const TChartSet& Set, int Resolution
     std::string keyChart;
     int keyResolution = 0;
     SplitUpdateKey(*key, keyChart, keyResolution);
-    FView.SetLabel(TProgressItem::Single, GetText(88) + chart + " - " + dpi + " dpi");
+    FView.SetLabel(TProgressItem::Single, GetText(txtUpdating) + chart + " - " + dpi + " dpi");
     TUnpackedChart chartFile(reader, i);
     // The installed bitmap keeps the name it has, and the update file is
     // the one of the index's chart, whatever the letter case of either.

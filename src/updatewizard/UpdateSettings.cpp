@@ -61,25 +61,30 @@ TSettingsCheck CheckSettingsFolders(TUpdateMode Mode, const std::string& Source,
   TSettingsCheck check;
   if (Applying(Mode)) {
     check.OriginalFolder = FullFolderName(Source);
-    if (check.OriginalFolder.empty()) return Refuse(check, GetText(60), TSettingsField::Source);
+    if (check.OriginalFolder.empty())
+      return Refuse(check, GetText(txtNoOriginalFolder), TSettingsField::Source);
     check.InstalledFolder = FullFolderName(Dest);
-    if (check.InstalledFolder.empty()) return Refuse(check, GetText(61), TSettingsField::Dest);
+    if (check.InstalledFolder.empty())
+      return Refuse(check, GetText(txtInvalidInstallFolder), TSettingsField::Dest);
     check.ChartSets = FindChartSets(ExcludeTrailingPathDelimiter(check.OriginalFolder),
                                     check.InstalledFolder, BetweenFiles);
     if (check.ChartSets.empty())
-      return Refuse(check, GetText(58) + std::to_string(ChartEdition) + ".", TSettingsField::None);
+      return Refuse(check, GetText(txtNoOriginalCharts) + std::to_string(ChartEdition) + ".",
+                    TSettingsField::None);
     KeepInstalled(check.ChartSets, check.InstalledFolder);
-    if (check.ChartSets.empty()) return Refuse(check, GetText(67), TSettingsField::None);
+    if (check.ChartSets.empty())
+      return Refuse(check, GetText(txtNoInstalledCharts), TSettingsField::None);
   }
   if (Mode != TUpdateMode::DownloadAndApply) {
     check.UpdatesFolder = FullFolderName(Updates);
-    if (check.UpdatesFolder.empty()) return Refuse(check, GetText(98), TSettingsField::Updates);
+    if (check.UpdatesFolder.empty())
+      return Refuse(check, GetText(txtInvalidUpdatesFolder), TSettingsField::Updates);
     // A disk may spell them in capitals ("UPDATES.BAZ").
     const bool loose =
         AcceptLooseUpdates && !FindFileNoCase(check.UpdatesFolder, "baz.idx").empty();
     if (Mode == TUpdateMode::ApplyOnly && !loose &&
         FindFileNoCase(check.UpdatesFolder, UpdateArchiveName).empty())
-      return Refuse(check, GetText(91), TSettingsField::None);
+      return Refuse(check, GetText(txtNoUpdatesFound), TSettingsField::None);
   }
   check.Ok = true;
   return check;
@@ -100,12 +105,13 @@ std::vector<std::string> UpdateSummaryLines(TUpdateMode Mode, const std::string&
   const std::string indent = "   ";
   std::vector<std::string> lines;
   if (Applying(Mode))
-    lines.insert(lines.end(), {GetText(16), indent + OriginalFolder, "", GetText(17),
-                               indent + InstalledFolder, ""});
+    lines.insert(lines.end(), {GetText(txtOriginalChartFolder), indent + OriginalFolder, "",
+                               GetText(txtInstalledChartFolder), indent + InstalledFolder, ""});
   if (Mode != TUpdateMode::DownloadAndApply)
-    lines.insert(lines.end(), {GetText(Mode == TUpdateMode::DownloadOnly ? 19 : 20),
+    lines.insert(lines.end(), {GetText(Mode == TUpdateMode::DownloadOnly ? txtUpdatesFolderDownload
+                                                                         : txtUpdatesFolderApply),
                                indent + UpdatesFolder, ""});
-  lines.push_back(GetText(127));
+  lines.push_back(GetText(txtSetsToUpdate));
   if (Applying(Mode)) {
     for (const auto& set : Sets)
       if (set->GetSelected(0) || set->GetSelected(1)) lines.push_back(indent + set->Name);

@@ -6,6 +6,7 @@
 
 #include "ChartInstaller.h"
 #include "FileTimes.h"
+#include "InstallPages.h"
 #include "InstallTestData.h"
 #include "NavProgram.h"
 #include "Paths.h"
@@ -337,6 +338,20 @@ TEST_F(ChartInstallerTest, CapitalChiEntryIsTreatedAsAChart) {
     EXPECT_EQ(e.Message(), "\"1801_120_2003\" is not a valid .zrn filename.");
   }
   EXPECT_FALSE(FileExists(FDest + "1801_120_2003.CHI"));
+}
+
+// The wizard's one order: Next from the licence to the run, Back from the
+// summary to the licence; neither leads on from the licence (Back) nor from
+// the run.
+TEST(InstallPages, Order) {
+  using P = TInstallPage;
+  const std::vector<P> forward{P::License, P::Folders, P::Charts, P::Summary, P::Run};
+  std::vector<P> next{P::License}, back{P::Summary};
+  while (NextPage(next.back()) != next.back()) next.push_back(NextPage(next.back()));
+  EXPECT_EQ(next, forward);
+  while (PrevPage(back.back()) != back.back()) back.push_back(PrevPage(back.back()));
+  EXPECT_EQ(back, std::vector<P>(forward.rbegin() + 1, forward.rend()));
+  EXPECT_EQ(PrevPage(P::Run), P::Run);
 }
 
 }  // namespace

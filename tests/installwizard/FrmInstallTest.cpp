@@ -10,6 +10,7 @@
 #include "AppNotify.h"
 #include "BrowseFolderForm.h"
 #include "ChartListView.h"
+#include "CursorAtBoxes.h"
 #include "FolderDialogAnswer.h"
 #include "FrmInstall.h"
 #include "FrmReplace.h"
@@ -65,6 +66,12 @@ class FrmInstallTest : public TInstallFixture {
     std::vector<std::string> texts;
     for (const TMsgBoxRequest& r : FRecorder->Shown()) texts.push_back(r.Message);
     return texts;
+  }
+  // check_demo_install.py's verdict on the demo CD's charts at Dpi in FDest.
+  std::string CheckDemoInstall(const std::string& Demo, const char* Dpi) {
+    return RunCommand("/usr/bin/python3 " + Script("check_demo_install.py") + " " +
+                      Quote(Demo + "/Charts") + " " + Quote(FDest) + " " + Dpi)
+        .Output;
   }
 
   std::unique_ptr<TMsgBoxRecorder> FRecorder;
@@ -154,11 +161,14 @@ TEST_F(FrmInstallTest, FolderChecksWarnAndStay) {
     FRecorder.reset();  // its hook goes before the next one is installed
     FRecorder = std::make_unique<TMsgBoxRecorder>();
     if (r.answer) FRecorder->ReplyResult(r.answer);
+    // The user is asked, not kept waiting: the normal cursor at each box.
+    TCursorAtBoxes cursors;
     auto form = NewForm(r.source, r.dest);
     Click(form->ButtonNext);
     Click(form->ButtonNext);
     ASSERT_FALSE(Messages().empty());
     EXPECT_EQ(Messages().back(), r.message);
+    EXPECT_EQ(cursors.Shapes, std::vector<Qt::CursorShape>(Messages().size(), Qt::ArrowCursor));
     EXPECT_EQ(form->PanelCharts->isVisible(), r.advances);
     EXPECT_EQ(form->PanelPaths->isVisible(), !r.advances);
     EXPECT_TRUE(form->ButtonNext->isEnabled());
@@ -445,26 +455,25 @@ TEST_F(FrmInstallTest, InstallsTheDemoCd) {
   EXPECT_TRUE(FReports.empty());
 
   // Every chart at 120 dpi; at 240 dpi every chart but those of 1801.
-  const TCommandResult at120 =
-      RunCommand("/usr/bin/python3 " + Script("check_demo_install.py") + " " +
-                 Quote(demo + "/Charts") + " " + Quote(FDest) + " 120");
-  EXPECT_EQ(at120.Output.rfind("ok ", 0), 0u) << at120.Output;
+  const std::string at120 = CheckDemoInstall(demo, "120");
+  EXPECT_EQ(at120.rfind("ok ", 0), 0u) << at120;
   for (const auto& entry : std::filesystem::directory_iterator(FDest)) {
     const std::string name = entry.path().filename().string();
     EXPECT_FALSE(name.rfind("1801", 0) == 0 && name.find("_240_") != std::string::npos) << name;
   }
   std::filesystem::remove(demo + "/Charts/1801_240.zra");
-  const TCommandResult at240 =
-      RunCommand("/usr/bin/python3 " + Script("check_demo_install.py") + " " +
-                 Quote(demo + "/Charts") + " " + Quote(FDest) + " 240");
-  EXPECT_EQ(at240.Output.rfind("ok ", 0), 0u) << at240.Output;
+  const std::string at240 = CheckDemoInstall(demo, "240");
+  EXPECT_EQ(at240.rfind("ok ", 0), 0u) << at240;
 
   // Registry: one folder per installed pair, and the automatic-import list.
   const auto sets = FindChartSets(demo + "/Charts", FDest);
+  const auto wasInstalled = [](const TChartSets& Set, int Res) {
+    return (Set.Resolutions >> Res & 1) && !(Set.Code == "1801" && Res == 1);
+  };
   int pairs = 0;
   for (const auto& set : sets) {
     for (int res = 0; res < 2; ++res) {
-      const bool installed = (set->Resolutions >> res & 1) && !(set->Code == "1801" && res == 1);
+      const bool installed = wasInstalled(*set, res);
       pairs += installed;
       EXPECT_EQ(RegReadString(rkMachine, "ChartSets\\" + set->Name, DpiText(res), ""),
                 installed ? FDest : "")
@@ -487,10 +496,7 @@ TEST_F(FrmInstallTest, InstallsTheDemoCd) {
     std::vector<uint32_t> kept;
     for (uint32_t code : before) {
       bool installed = false;
-      for (const auto& set : sets) {
-        installed |= set->Code == setOf(code) && (set->Resolutions >> res & 1) &&
-                     !(set->Code == "1801" && res == 1);
-      }
+      for (const auto& set : sets) installed |= set->Code == setOf(code) && wasInstalled(*set, res);
       if (!installed) kept.push_back(code);
     }
     EXPECT_LT(kept.size(), before.size());
@@ -637,48 +643,6 @@ TEST_F(FrmInstallTest, ReplaceDialogLayoutAndAnswers) {
   dialog.show();
   QTest::keyClick(&dialog, Qt::Key_Escape);
   EXPECT_EQ(dialog.result(), mrCancel);
-}
-
-// Pictures of the pages for the documentation, when a folder is given.
-TEST_F(FrmInstallTest, Screenshots) {
-  const char* folder = std::getenv("ZARNAVIS_SCREENSHOT_DIR");
-  if (!folder) GTEST_SKIP() << "set ZARNAVIS_SCREENSHOT_DIR to write the page pictures";
-  MakeSets(ThreeSetsLayout);
-  // The launcher's small picture, as the wizard gets it from the main window.
-  const QImage small(INSTALL_TEST_SCRIPTS "/../../src/launcher/resources/background_small.jpg");
-  EXPECT_FALSE(small.isNull());
-  SetMainWindowSmallPicture(small);
-  auto form = NewForm(FSource, FDest);
-  SetMainWindowSmallPicture(QImage());
-  const auto grab = [&](const char* name) {
-    QApplication::processEvents();
-    EXPECT_TRUE(form->grab().save(QString(folder) + "/install-" + name + ".png"));
-  };
-  grab("license");
-  Click(form->ButtonNext);
-  grab("folders");
-  Click(form->ButtonNext);
-  ClickList(*form, 1, 250);
-  grab("chartsets");
-  Click(form->ButtonNext);
-  grab("summary");
-  form->ButtonPrev->hide();
-  form->ButtonNext->hide();
-  form->ButtonCancel->hide();
-  form->ShowPage(false, false, false, false);
-  form->PanelProgress->show();
-  form->LabelProgressSingle->setText("1801 Waddenzee - 240 dpi");
-  form->ProgressBarSingle->SetMax(3);
-  form->ProgressBarSingle->SetPosition(2);
-  form->LabelProgressEntire->setText("Entire installation");
-  form->ProgressBarEntire->SetMax(11);
-  form->ProgressBarEntire->SetPosition(7);
-  grab("progress");
-  TFormReplace replace(ReplaceQuestion("1801 Waddenzee", FDest + "180102_240_2003.bmp"), true,
-                       true);
-  replace.show();
-  QApplication::processEvents();
-  EXPECT_TRUE(replace.grab().save(QString(folder) + "/install-replace.png"));
 }
 
 }  // namespace

@@ -171,10 +171,12 @@ TEST_F(MainWindowTest, LanguageButtonsSwitchTextsButNotTheirOwnCaptions) {
   EXPECT_TRUE(form.ButtonGerman->isChecked());
   EXPECT_FALSE(form.ButtonEnglish->isChecked());
   std::vector<std::string> german;
-  for (int id : {45, 47, 48, 49, 50, 2, 51}) german.push_back(GetText(static_cast<uint8_t>(id)));
+  for (TTextId id : {txtInstallKoppixPro, txtInstallCharts, txtDownloadAndUpdateBaZ, txtLegend,
+                     txtHelp, txtExit, txtReproductionNotice})
+    german.push_back(GetText(id));
   EXPECT_EQ(ActionCaptions(form), german);
   EXPECT_EQ(ActionCaptions(form)[5], "Beenden");
-  EXPECT_EQ(form.windowTitle().toStdString(), GetText(52) + "2003");
+  EXPECT_EQ(form.windowTitle().toStdString(), GetText(txtZarnavisEdition) + "2003");
   form.ButtonDutch->click();
   EXPECT_EQ(ActionCaptions(form)[5], "Afsluiten");
   EXPECT_EQ(form.ButtonDutch->text().toStdString(), "Nederlands");
@@ -248,7 +250,7 @@ TEST_F(MainWindowTest, SetupProgramFailingKeepsTheLauncherAndWarns) {
   form.ButtonKoppixClick();
   EXPECT_TRUE(form.isVisible());
   ASSERT_EQ(FBoxes.Shown().size(), 1u);
-  EXPECT_EQ(FBoxes.Shown()[0].Message, GetText(85));
+  EXPECT_EQ(FBoxes.Shown()[0].Message, GetText(txtKoppixSetupFailed));
   EXPECT_EQ(FBoxes.Shown()[0].Type, mtWarning);
   EXPECT_EQ(FBoxes.Shown()[0].Buttons, TMsgDlgButtons({mbOK}));
 }
@@ -261,7 +263,7 @@ TEST_F(MainWindowTest, WebAddressFailingShowsText86) {
   ASSERT_EQ(FShell.size(), 3u);
   EXPECT_EQ(FShell[0].File, MakerWebAddress());
   ASSERT_EQ(FBoxes.Shown().size(), 1u);
-  EXPECT_EQ(FBoxes.Shown()[0].Message, GetText(86));
+  EXPECT_EQ(FBoxes.Shown()[0].Message, GetText(txtBrowserFailed));
   FShellResult = true;
   form.LabelLinkClick();
   EXPECT_EQ(FBoxes.Shown().size(), 1u);
@@ -318,7 +320,7 @@ TEST_F(MainWindowTest, BaZButtonOpensTheUpdateWizard) {
   });
   form.ButtonBaZClick();
   SetModalHook({});
-  EXPECT_EQ(title, GetText(128));  // in the language the launcher chose
+  EXPECT_EQ(title, GetText(txtChooseAction));  // in the language the launcher chose
   EXPECT_EQ(source, "/cd/Charts/");
   EXPECT_EQ(dest, "/charts/");
   EXPECT_EQ(form.ZRNFolder(), "/cd/Charts/");

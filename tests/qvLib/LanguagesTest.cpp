@@ -123,27 +123,27 @@ TEST_F(LanguagesTest, GermanProxyPageShowsTheEnglishTexts) {
 
 TEST_F(LanguagesTest, GetTextFollowsCurrentLanguage) {
   CurrentLanguage = TextDutch;
-  EXPECT_EQ(GetText(66), "Ongeldige proxy poort opgegeven.");
-  EXPECT_EQ(GetText(2), "Afsluiten");
+  EXPECT_EQ(GetText(TTextId(66)), "Ongeldige proxy poort opgegeven.");
+  EXPECT_EQ(GetText(TTextId(2)), "Afsluiten");
   CurrentLanguage = TextEnglish;
-  EXPECT_EQ(GetText(66), "");
-  EXPECT_EQ(GetText(2), "Exit");
+  EXPECT_EQ(GetText(TTextId(66)), "");
+  EXPECT_EQ(GetText(TTextId(2)), "Exit");
   CurrentLanguage = TextGerman;
-  EXPECT_EQ(GetText(66), "");
-  EXPECT_EQ(GetText(2), "Beenden");
+  EXPECT_EQ(GetText(TTextId(66)), "");
+  EXPECT_EQ(GetText(TTextId(2)), "Beenden");
 }
 
 TEST_F(LanguagesTest, NoLanguageOrUnknownIdGivesEmptyText) {
   for (uint8_t language : {uint8_t{0}, uint8_t{4}, uint8_t{8}, uint8_t{255}}) {
     CurrentLanguage = language;
     for (int id = 0; id <= 255; ++id)
-      EXPECT_EQ(GetText(static_cast<uint8_t>(id)), "") << int(language) << "/" << id;
+      EXPECT_EQ(GetText(static_cast<TTextId>(id)), "") << int(language) << "/" << id;
   }
   for (uint8_t language : kLanguages) {
     CurrentLanguage = language;
-    EXPECT_EQ(GetText(151), "");
-    EXPECT_EQ(GetText(255), "");
-    EXPECT_NE(GetText(150), "");
+    EXPECT_EQ(GetText(TTextId(151)), "");
+    EXPECT_EQ(GetText(TTextId(255)), "");
+    EXPECT_NE(GetText(TTextId(150)), "");
   }
 }
 

@@ -10,7 +10,6 @@
 
 #include "CopyAnimation.h"
 #include "QvEditEx.h"
-#include "QvLanguage.h"
 #include "StoredUpdateIndex.h"
 #include "TextUtils.h"
 #include "UpdateDownload.h"
@@ -92,7 +91,7 @@ TEST_F(FrmBazUpdateRun, DownloadAndApplyListsTheUpdatedChartsAndIsUpToDateNextTi
   // Again: nothing new, the message, and the wizard closes with OK.
   StartDownloadAndApply();
   RunAndWait();
-  EXPECT_EQ(Messages().back(), GetText(74));
+  EXPECT_EQ(Messages().back(), GetText(txtUpToDate));
   EXPECT_TRUE(ClosedWith(mrOk));
   EXPECT_TRUE(WorkFolderGone());
 }
@@ -115,7 +114,7 @@ TEST_F(FrmBazUpdateRun, DownloadOntoADiskFolderThenApplyFromIt) {
   }
   ToUpdatePage();
   RunAndWait();
-  EXPECT_EQ(Messages().back(), GetText(96)) << Shown();
+  EXPECT_EQ(Messages().back(), GetText(txtDownloadedAndSaved)) << Shown();
   EXPECT_TRUE(ClosedWith(mrOk));
   EXPECT_TRUE(WorkFolderGone());
   std::string listing;
@@ -294,86 +293,6 @@ TEST_F(FrmBazUpdateRun, AnErrorInTheRunReachesTheReportAndLeavesTheWindowUsable)
   // Cancel leaves it.
   Click(Form().ButtonCancel);
   EXPECT_TRUE(ClosedWith(QDialog::Rejected));
-}
-
-}  // namespace
-
-namespace {
-
-// The pictures of docs/screenshots: every page, the progress page while a
-// file comes in, and the start page in the three languages.
-TEST_F(FrmBazUpdateRun, Screenshots) {
-  const char* folder = std::getenv("ZARNAVIS_SCREENSHOT_DIR");
-  if (!folder) GTEST_SKIP() << "set ZARNAVIS_SCREENSHOT_DIR to write the page pictures";
-  Install({"1801", "1805", "NNZK"});
-  Install({"1810"}, 1);
-  const QImage small(ZARNAVIS_TEST_SOURCE_DIR "/../../src/launcher/resources/background_small.jpg");
-  EXPECT_FALSE(small.isNull());
-  SetMainWindowSmallPicture(small);
-  const auto grab = [&](const std::string& name) {
-    PumpFor(30);
-    EXPECT_TRUE(FForm->grab().save(
-        QString::fromStdString(std::string(folder) + "/update-" + name + ".png")));
-  };
-  for (const auto& [language, name] : {std::pair{TextDutch, "dutch"}, {TextGerman, "german"}}) {
-    CurrentLanguage = language;
-    SelectLanguage(language);
-    NewForm(Cd(), FInstalled);
-    grab(std::string("start-") + name);
-  }
-  CurrentLanguage = TextEnglish;
-  SelectLanguage(TextEnglish);
-  // The first update comes in half and then waits.
-  const std::string stalled = "180101.240";
-  StartServer(
-      {"--stall", stalled + ":" + std::to_string(fs::file_size(ServerFolder() + stalled) / 2)});
-  PointSettingsAtServer("127.0.0.1", FServer.Port());
-  NewForm(Cd(), FInstalled);
-  grab("start");
-  Click(Form().ButtonDownload);
-  Form().EditUpdates->setText(QString::fromStdString(FTemp / "usb/"));
-  grab("settings-download");
-  Click(Form().ButtonPrev);
-  Click(Form().ButtonUpdate);
-  Form().EditUpdates->setText(QString::fromStdString(UpdateDisk()));
-  grab("settings-apply");
-  Click(Form().ButtonPrev);
-  Click(Form().ButtonDownloadUpdate);
-  grab("settings-download-apply");
-  Click(Form().ButtonNext);
-  QTreeWidget* list = Form().ListViewCharts;
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                    QPoint(283, Form().ListViewCharts->ImageTop(1) + 5));
-  grab("charts");
-  Click(Form().ButtonNext);
-  Form().ComboBoxProxy->setCurrentIndex(2);
-  Form().ComboBoxProxyChange();
-  Form().EditProxyServer->setText("socks.marina.lan");
-  grab("proxy");
-  Form().ComboBoxProxy->setCurrentIndex(0);
-  Form().ComboBoxProxyChange();
-  Form().EditProxyServer->clear();
-  Click(Form().ButtonNext);
-  grab("summary");
-  Click(Form().ButtonNext);
-  EXPECT_TRUE(RunUntil(
-      [&] {
-        const QString label = Form().LabelSingle->text();
-        return label.contains(" of ") && !label.contains("(0 bytes");
-      },
-      10000))
-      << Shown() << Form().LabelSingle->text().toStdString();
-  grab("progress");
-  Form().close();
-  FServer.Stop();
-  StartServer();
-  PointSettingsAtServer("127.0.0.1", FServer.Port());
-  NewForm(Cd(), FInstalled);
-  ToChartsPage(TUpdateMode::DownloadAndApply);
-  ToUpdatePage();
-  RunAndWait();
-  grab("results");
-  SetMainWindowSmallPicture(QImage());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "ChartListDraw.h"
+#include "CursorAtBoxes.h"
 #include "FolderDialogAnswer.h"
 #include "MouseInput.h"
 #include "Paths.h"
@@ -22,27 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 class FrmBazUpdate : public TWizardFixture {};
-
-// The cursor every message box is shown with; the boxes are answered as
-// before.
-class TCursorAtBoxes {
- public:
-  TCursorAtBoxes() : FAnswer(SetMsgBoxHook({})) {
-    SetMsgBoxHook([this](const TMsgBoxRequest& Request, QDialog& Box) {
-      const QCursor* cursor = QApplication::overrideCursor();
-      Shapes.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
-      return FAnswer(Request, Box);
-    });
-  }
-  ~TCursorAtBoxes() { SetMsgBoxHook(FAnswer); }
-  TCursorAtBoxes(const TCursorAtBoxes&) = delete;
-  TCursorAtBoxes& operator=(const TCursorAtBoxes&) = delete;
-
-  std::vector<Qt::CursorShape> Shapes;
-
- private:
-  TMsgBoxHook FAnswer;
-};
 
 TEST_F(FrmBazUpdate, StartPageAndTheThreeModes) {
   TFormBaZUpdate& f = NewForm("/cd/Charts/", "/charts/");
@@ -74,14 +54,17 @@ TEST_F(FrmBazUpdate, StartPageAndTheThreeModes) {
   struct Row {
     QPushButton* action;
     const char* caption;
-    int info;
+    TTextId info;
     bool source, dest, updates;
     const char* updatesLabel;
   };
   const Row rows[] = {
-      {f.ButtonDownloadUpdate, "Download and apply BaZ-updates", 115, true, true, false, ""},
-      {f.ButtonDownload, "Download BaZ-updates", 116, false, false, true, "Update(s) folder:"},
-      {f.ButtonUpdate, "Apply BaZ-updates", 117, true, true, true, "Update(s) folder:"},
+      {f.ButtonDownloadUpdate, "Download and apply BaZ-updates", txtSettingsInfoDownloadApply, true,
+       true, false, ""},
+      {f.ButtonDownload, "Download BaZ-updates", txtSettingsInfoDownload, false, false, true,
+       "Update(s) folder:"},
+      {f.ButtonUpdate, "Apply BaZ-updates", txtSettingsInfoApply, true, true, true,
+       "Update(s) folder:"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.caption);
@@ -186,7 +169,7 @@ TEST_F(FrmBazUpdate, SettingsChecksWarnAndStay) {
   f.EditUpdates->setText(QString::fromStdString(impossible));
   FRecorder->ReplyResult(mrYes);
   Click(f.ButtonNext);
-  EXPECT_EQ(Messages().back(), impossible + "\r\r" + GetText(63));
+  EXPECT_EQ(Messages().back(), impossible + "\r\r" + GetText(txtFolderNotCreated));
   EXPECT_TRUE(f.PanelSettings->isVisible());
   EXPECT_TRUE(f.ButtonNext->isEnabled());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -267,7 +250,7 @@ TEST_F(FrmBazUpdate, ChartListDrawsAndTogglesTheInstalledResolutions) {
   Install({"1810"}, 1);
   TFormBaZUpdate& f = NewForm();
   ToChartsPage(TUpdateMode::DownloadAndApply);
-  EXPECT_EQ(f.LabelChartInfo->text(), FlowText(121));
+  EXPECT_EQ(f.LabelChartInfo->text(), FlowText(txtChartsInfoApply));
   TChartListView* list = f.ListViewCharts;
   ASSERT_EQ(list->columnCount(), 3);
   EXPECT_EQ(list->columnWidth(0), 245);
@@ -355,7 +338,7 @@ TEST_F(FrmBazUpdate, NothingSelectedIsRefusedInBothListKinds) {
   for (const auto& set : f.Processor().ChartSets())
     for (int res = 0; res < 2; ++res) set->SetSelected(res, false);
   Click(f.ButtonNext);
-  const std::string none = GetText(56);
+  const std::string none = GetText(txtNoSetsSelected);
   EXPECT_EQ(Messages().back(), none);
   EXPECT_TRUE(f.PanelCharts->isVisible());
 
@@ -366,7 +349,7 @@ TEST_F(FrmBazUpdate, NothingSelectedIsRefusedInBothListKinds) {
   fs::create_directories(FTemp / "out");
   Click(f.ButtonNext);
   ASSERT_TRUE(f.PanelCharts->isVisible()) << Shown();
-  EXPECT_EQ(f.LabelChartInfo->text(), FlowText(122));
+  EXPECT_EQ(f.LabelChartInfo->text(), FlowText(txtChartsInfoDownload));
   TChartListView* list = f.ListViewCharts;
   ASSERT_EQ(list->columnCount(), 1);
   EXPECT_EQ(list->columnWidth(0), 370);
@@ -418,7 +401,7 @@ TEST_F(FrmBazUpdate, SummaryOfTheApplyingModes) {
                                          "   " + f.Processor().ChartSets()[1]->Name,
                                          ""};
   EXPECT_EQ(Lines(f.MemoUpdateOptions), want);
-  EXPECT_EQ(f.LabelUpdateInfo->text(), FlowText(123));
+  EXPECT_EQ(f.LabelUpdateInfo->text(), FlowText(txtUpdateSummaryInfo));
   // Back from the summary of apply-only goes to the chart sets.
   Click(f.ButtonPrev);
   EXPECT_TRUE(f.PanelCharts->isVisible());
@@ -430,7 +413,7 @@ TEST_F(FrmBazUpdate, ProxyPageEnablesByTypeAndWarns) {
   ToChartsPage(TUpdateMode::DownloadAndApply);
   Click(f.ButtonNext);
   ASSERT_TRUE(f.PanelFTP->isVisible());
-  EXPECT_EQ(f.LabelFTPInfo->text(), FlowText(140));
+  EXPECT_EQ(f.LabelFTPInfo->text(), FlowText(txtProxyPageInfo));
   ASSERT_EQ(f.ComboBoxProxy->count(), 5);
   const QStringList items = {"None", "USER (user@site)", "SOCKS 5", "SOCKS 4", "SOCKS 4A"};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(f.ComboBoxProxy->itemText(i), items[i]);

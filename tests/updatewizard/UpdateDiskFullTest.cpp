@@ -72,7 +72,7 @@ TEST_F(UpdateDiskFull, PackingSaysSoAndKeepsTheOldArchive) {
   EXPECT_TRUE(fs::is_empty(FTemp / "runtime"));
 
   ASSERT_EQ(Limited(0, args, out, "y\n"), 0) << out;
-  EXPECT_NE(out.find(GetText(96)), std::string::npos) << out;
+  EXPECT_NE(out.find(GetText(txtDownloadedAndSaved)), std::string::npos) << out;
   EXPECT_EQ(RunShellCommand("unzip -tq " + Q(usb + "Updates.BaZ"), &out), 0) << out;
 }
 

@@ -57,7 +57,7 @@ class UpdateDisks : public TUpdateFixture {
     return [this](const TShown& S) {
       const std::string ask = "Please insert disk ";
       if (S.Text.rfind(ask, 0) == 0) FVolumes->InsertDisk(std::stoi(S.Text.substr(ask.size())) - 1);
-      if (S.Text == GetText(100)) FVolumes->InsertDisk(0);
+      if (S.Text == GetText(txtReinsertFirstDisk)) FVolumes->InsertDisk(0);
       return S.Buttons.Contains(mbYes) ? mrYes : mrOk;
     };
   }
@@ -127,12 +127,13 @@ TEST_F(UpdateDisks, OneFileArchiveReplacesTheOldOneOnlyWhenAskedTo) {
   TRecordingView refuse;
   refuse.Answer = [](const TShown& S) { return S.Buttons.Contains(mbYes) ? mrNo : mrOk; };
   EXPECT_EQ(Pack(folder, refuse), TUpdateOutcome::Cancelled);
-  EXPECT_EQ(refuse.Texts(), std::vector<std::string>{GetText(92)});
+  EXPECT_EQ(refuse.Texts(), std::vector<std::string>{GetText(txtOverwriteUpdates)});
   EXPECT_EQ(ReadFileText(folder + "Updates.BaZ"), "the updates of last month");
 
   TRecordingView agree;
   EXPECT_EQ(Pack(folder, agree), TUpdateOutcome::Packed);
-  EXPECT_EQ(agree.Texts(), (std::vector<std::string>{GetText(92), GetText(96)}));
+  EXPECT_EQ(agree.Texts(), (std::vector<std::string>{GetText(txtOverwriteUpdates),
+                                                     GetText(txtDownloadedAndSaved)}));
   std::string listing;
   ASSERT_EQ(RunShellCommand("unzip -Z1 " + Q(folder + "Updates.BaZ"), &listing), 0) << listing;
   std::string expected;
@@ -160,7 +161,7 @@ TEST_F(UpdateDisks, ApplyOnlyPromptsUntilTheDiskIsThereAndCanBeCancelled) {
   giveUp.Answer = [](const TShown&) { return mrCancel; };
   EXPECT_EQ(ApplyFrom(drive + "/", giveUp), TUpdateOutcome::Cancelled);
   ASSERT_EQ(giveUp.Shown.size(), 1u);
-  EXPECT_EQ(giveUp.Shown[0].Text, GetText(89));
+  EXPECT_EQ(giveUp.Shown[0].Text, GetText(txtInsertUpdateDisk));
   EXPECT_TRUE(giveUp.Shown[0].Buttons.Contains(mbCancel));
 
   // An empty disk first, then the one with the updates.
@@ -172,7 +173,8 @@ TEST_F(UpdateDisks, ApplyOnlyPromptsUntilTheDiskIsThereAndCanBeCancelled) {
     return mrOk;
   };
   EXPECT_EQ(ApplyFrom(drive + "/", patient), TUpdateOutcome::Applied);
-  EXPECT_EQ(patient.Texts(), (std::vector<std::string>{GetText(89), GetText(99)}));
+  EXPECT_EQ(patient.Texts(), (std::vector<std::string>{GetText(txtInsertUpdateDisk),
+                                                       GetText(txtInsertFirstUpdateDisk)}));
   EXPECT_GT(FResults.size(), 2u);
 }
 

@@ -1,10 +1,12 @@
-// The settings page's checks without a window, the catalogue, the count and
-// the confirmation page's summary.
+// The wizard's pages and their order in each mode, the settings page's
+// checks without a window, the catalogue, the count and the confirmation
+// page's summary.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "UpdatePages.h"
 #include "UpdateTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -12,6 +14,49 @@ namespace fs = std::filesystem;
 namespace {
 
 class UpdateSettings : public TUpdateFixture {};
+
+// Next from the folders to the results and Back from the summary to the
+// start page, in each mode: only the download modes have the proxy page.
+// A failed run goes back to the proxy page only where the way to the
+// server was at fault and the mode has that page.
+TEST(UpdatePages, OrderInEachMode) {
+  using P = TUpdatePage;
+  struct Row {
+    TUpdateMode mode;
+    std::vector<P> forward;
+    P afterFailure;
+  };
+  const Row rows[] = {
+      {TUpdateMode::DownloadAndApply,
+       {P::Settings, P::Charts, P::Proxy, P::Summary, P::Progress, P::Results},
+       P::Proxy},
+      {TUpdateMode::DownloadOnly,
+       {P::Settings, P::Charts, P::Proxy, P::Summary, P::Progress, P::Results},
+       P::Proxy},
+      {TUpdateMode::ApplyOnly,
+       {P::Settings, P::Charts, P::Summary, P::Progress, P::Results},
+       P::Summary},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(int(r.mode));
+    std::vector<P> next{P::Settings}, back{r.forward[r.forward.size() - 3]};
+    while (NextPage(next.back(), r.mode) != next.back())
+      next.push_back(NextPage(next.back(), r.mode));
+    EXPECT_EQ(next, r.forward);
+    while (PrevPage(back.back(), r.mode) != back.back())
+      back.push_back(PrevPage(back.back(), r.mode));
+    std::vector<P> expected(r.forward.rbegin() + 2, r.forward.rend());
+    expected.push_back(P::Start);
+    EXPECT_EQ(back, expected);
+    // Neither the start page nor the results lead anywhere by Next or Back.
+    for (P end : {P::Start, P::Results}) {
+      EXPECT_EQ(NextPage(end, r.mode), end);
+      EXPECT_EQ(PrevPage(end, r.mode), end);
+    }
+    EXPECT_EQ(PageAfterFailure(true, r.mode), r.afterFailure);
+    EXPECT_EQ(PageAfterFailure(false, r.mode), P::Summary);
+  }
+}
 
 TEST_F(UpdateSettings, EachModeChecksItsOwnFields) {
   Install({"1803"});
@@ -27,19 +72,19 @@ TEST_F(UpdateSettings, EachModeChecksItsOwnFields) {
     std::string Warning;
     TSettingsField Focus;
   } rows[] = {
-      {"no source", TUpdateMode::DownloadAndApply, "", FInstalled, "", GetText(60),
+      {"no source", TUpdateMode::DownloadAndApply, "", FInstalled, "", GetText(txtNoOriginalFolder),
        TSettingsField::Source},
-      {"no destination", TUpdateMode::ApplyOnly, Cd(), "", UpdateDisk(), GetText(61),
-       TSettingsField::Dest},
+      {"no destination", TUpdateMode::ApplyOnly, Cd(), "", UpdateDisk(),
+       GetText(txtInvalidInstallFolder), TSettingsField::Dest},
       {"no archives", TUpdateMode::DownloadAndApply, emptyCd, FInstalled, "",
        "No original charts (*.zra) were found of edition 2003.", TSettingsField::None},
       {"nothing installed", TUpdateMode::DownloadAndApply, Cd(), noBitmaps, "",
        "No installed charts (*.bmp) were found.\rCheck if the entered file locations are correct",
        TSettingsField::None},
-      {"no updates folder", TUpdateMode::ApplyOnly, Cd(), FInstalled, "", GetText(98),
-       TSettingsField::Updates},
-      {"download: no folder", TUpdateMode::DownloadOnly, "", "", "", GetText(98),
-       TSettingsField::Updates},
+      {"no updates folder", TUpdateMode::ApplyOnly, Cd(), FInstalled, "",
+       GetText(txtInvalidUpdatesFolder), TSettingsField::Updates},
+      {"download: no folder", TUpdateMode::DownloadOnly, "", "", "",
+       GetText(txtInvalidUpdatesFolder), TSettingsField::Updates},
       {"no archive on the disk", TUpdateMode::ApplyOnly, Cd(), FInstalled, noArchive,
        "No updates where found on the entered location.", TSettingsField::None},
       {"download and apply", TUpdateMode::DownloadAndApply, Cd(), FInstalled, "", "",
@@ -151,7 +196,7 @@ TEST_F(UpdateSettings, DownloadOnlyTakesTheCheckedSetsFiles) {
   processor.SetCheckedCatalogue({});
   processor.SetServerFiles({"180101.120"});
   EXPECT_FALSE(processor.BuildUpdateList());
-  EXPECT_EQ(view.Texts(), std::vector<std::string>{GetText(74)});
+  EXPECT_EQ(view.Texts(), std::vector<std::string>{GetText(txtUpToDate)});
 }
 
 }  // namespace

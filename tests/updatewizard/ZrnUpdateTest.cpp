@@ -73,7 +73,7 @@ TEST_F(ZrnUpdate, OptionsLimitTheRun) {
   EXPECT_EQ(out.find("1801"), std::string::npos) << out;
   // Nothing selected: the wizard's warning.
   ASSERT_EQ(RunShellCommand(Apply("--set 1805"), &out), 1) << out;
-  EXPECT_EQ(out, "zrnupdate: " + GetText(56) + "\n");
+  EXPECT_EQ(out, "zrnupdate: " + GetText(txtNoSetsSelected) + "\n");
 }
 
 TEST_F(ZrnUpdate, HelpVersionUsageAndFailures) {

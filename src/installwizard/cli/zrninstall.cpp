@@ -122,12 +122,12 @@ bool ParseOptions(int argc, char** argv, TOptions& O, std::string& Error) {
 // Why nothing can be installed, in the wizard's words and order; empty
 // when the run can go ahead.
 std::string CheckRun(const TOptions& O, const TChartSetsList& Sets, const TChartInstaller& Run) {
-  if (O.Archives.empty()) return GetText(60);
-  if (Sets.empty()) return GetText(58) + std::to_string(ChartEdition) + ".";
-  if (O.Dest.empty()) return GetText(61);
+  if (O.Archives.empty()) return GetText(txtNoOriginalFolder);
+  if (Sets.empty()) return GetText(txtNoOriginalCharts) + std::to_string(ChartEdition) + ".";
+  if (O.Dest.empty()) return GetText(txtInvalidInstallFolder);
   const std::string dest = IncludeTrailingPathDelimiter(O.Dest);
   if (!DirectoryExists(dest)) return dest + " does not exist.";
-  if (Run.SelectedCount() == 0) return GetText(56);
+  if (Run.SelectedCount() == 0) return GetText(txtNoSetsSelected);
   return std::string();
 }
 

@@ -75,7 +75,8 @@ int RunDownload(const TZrnUpdateOptions& O, TTerminalView& View) {
   std::vector<std::string> captions;
   if (applying) {
     RestrictSelection(check.ChartSets, O.Codes, O.OnlyResolution);
-    if (CountSelectedResolutions(check.ChartSets) == 0) return FailRun(View, GetText(56));
+    if (CountSelectedResolutions(check.ChartSets) == 0)
+      return FailRun(View, GetText(txtNoSetsSelected));
   } else {
     for (const std::string& caption : ChartSetCatalogue()) {
       bool wanted = O.Codes.empty();
@@ -83,7 +84,7 @@ int RunDownload(const TZrnUpdateOptions& O, TTerminalView& View) {
         wanted = wanted || SameText(code, caption.substr(0, 4));
       if (wanted) captions.push_back(caption);
     }
-    if (captions.empty()) return FailRun(View, GetText(56));
+    if (captions.empty()) return FailRun(View, GetText(txtNoSetsSelected));
   }
   const TProxySettings proxy = ProxyOf(O);
   if (const std::string warning = CheckProxySettings(proxy); !warning.empty())

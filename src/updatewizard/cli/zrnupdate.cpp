@@ -31,7 +31,8 @@ int RunApply(const TZrnUpdateOptions& O, TTerminalView& View) {
                                               O.Folders[2], {}, true);
   if (!check.Ok) return FailRun(View, check.Warning);
   RestrictSelection(check.ChartSets, O.Codes, O.OnlyResolution);
-  if (CountSelectedResolutions(check.ChartSets) == 0) return FailRun(View, GetText(56));
+  if (CountSelectedResolutions(check.ChartSets) == 0)
+    return FailRun(View, GetText(txtNoSetsSelected));
 
   TUpdateProcessor processor(TUpdateMode::ApplyOnly, View);
   processor.SetFolders(check.OriginalFolder, check.InstalledFolder, check.UpdatesFolder);

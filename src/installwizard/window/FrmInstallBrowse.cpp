@@ -5,10 +5,11 @@
 #include "WizardControls.h"
 
 void TFormInstall::ButtonBrowseSourceClick() {
-  BrowseIntoEdit(FBrowseFolderDialog, this, 36, bfDirMustExist | bfPathMustExist, EditSource);
+  BrowseIntoEdit(FBrowseFolderDialog, this, txtOriginalFolder, bfDirMustExist | bfPathMustExist,
+                 EditSource);
 }
 
 // The destination need not exist yet: Next offers to make it.
 void TFormInstall::ButtonBrowseDestClick() {
-  BrowseIntoEdit(FBrowseFolderDialog, this, 39, bfPathMustExist, EditDest);
+  BrowseIntoEdit(FBrowseFolderDialog, this, txtInstallFolder, bfPathMustExist, EditDest);
 }

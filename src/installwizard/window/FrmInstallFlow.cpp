@@ -15,6 +15,7 @@
 #include "Paths.h"
 #include "Volumes.h"
 #include "WizardControls.h"
+#include "WizardFrame.h"
 
 namespace {
 
@@ -31,56 +32,59 @@ bool CreateFolders(const std::string& Folder) {
 }  // namespace
 
 void TFormInstall::ShowPage(bool License, bool Folders, bool Summary, bool Charts) {
-  ButtonPrev->setText(TableText(5));
-  if (License || Folders || Charts) {
-    ButtonNext->setText(QString::fromStdString(GetText(4)));
-    FNextHandler = &TFormInstall::GoNext;
-    ButtonPrev->setEnabled(!License);
-  }
-  if (Summary) {
-    ButtonNext->setText(QString::fromStdString(GetText(6)));
-    FNextHandler = &TFormInstall::RunInstallation;
-    ButtonPrev->setEnabled(true);
-  }
+  ShowPage(License   ? TInstallPage::License
+           : Folders ? TInstallPage::Folders
+           : Summary ? TInstallPage::Summary
+           : Charts  ? TInstallPage::Charts
+                     : TInstallPage::Run);
+}
+
+void TFormInstall::ShowPage(TInstallPage Page) {
+  FPage = Page;
+  PanelLicense->setVisible(Page == TInstallPage::License);
+  PanelPaths->setVisible(Page == TInstallPage::Folders);
+  PanelInstall->setVisible(Page == TInstallPage::Summary);
+  PanelCharts->setVisible(Page == TInstallPage::Charts);
+  if (Page == TInstallPage::Run) return;
+  // On the summary Next starts the run.
+  if (Page == TInstallPage::Summary)
+    FFrame->SetNext(txtInstall, [this] { RunInstallation(); });
+  else
+    FFrame->SetNext(txtNext, [this] { GoNext(); });
+  ButtonPrev->setEnabled(Page != TInstallPage::License);
   // Next on the chart sets page follows the selection; elsewhere it is free.
-  if (Charts)
+  if (Page == TInstallPage::Charts)
     UpdateChartStatus();
   else
     ButtonNext->setEnabled(true);
-  PanelLicense->setVisible(License);
-  PanelPaths->setVisible(Folders);
-  PanelInstall->setVisible(Summary);
-  PanelCharts->setVisible(Charts);
-}
-
-void TFormInstall::ButtonNextClick() {
-  (this->*FNextHandler)();
 }
 
 void TFormInstall::GoNext() {
-  if (PanelLicense->isVisible()) {
-    ShowPage(false, true, false, false);
-  } else if (PanelPaths->isVisible()) {
-    if (CheckFolders()) ShowPage(false, false, false, true);
-  } else if (PanelCharts->isVisible()) {
-    if (CheckSelection()) ShowPage(false, false, true, false);
+  switch (FPage) {
+    case TInstallPage::License:
+      break;
+    case TInstallPage::Folders:
+      if (!CheckFolders()) return;
+      break;
+    case TInstallPage::Charts:
+      if (!CheckSelection()) return;
+      break;
+    case TInstallPage::Summary:
+    case TInstallPage::Run:
+      return;
   }
+  ShowPage(NextPage(FPage));
 }
 
 void TFormInstall::ButtonPrevClick() {
-  if (PanelPaths->isVisible()) {
-    ShowPage(true, false, false, false);
-  } else if (PanelCharts->isVisible()) {
-    ShowPage(false, true, false, false);
-  } else if (PanelInstall->isVisible()) {
-    ShowPage(false, false, false, true);
-  }
+  const TInstallPage back = PrevPage(FPage);
+  if (back != FPage) ShowPage(back);
 }
 
 bool TFormInstall::CheckFolders() {
-  TBusyCheck busy(this, ButtonNext);
+  TBusyCheck busy = FFrame->Check();
   if (EditSource->text().isEmpty()) {
-    Warn(GetText(60));
+    busy.MsgBox(GetText(txtNoOriginalFolder), mtWarning, {mbOK});
     EditSource->setFocus();
     return false;
   }
@@ -91,21 +95,23 @@ bool TFormInstall::CheckFolders() {
   FChartSets = FindChartSets(ExcludeTrailingPathDelimiter(EditSource->text().toStdString()),
                              FDestFolder, TBusyCheck::Pump);
   if (FChartSets.empty()) {
-    Warn(GetText(58) + std::to_string(ChartEdition) + ".");
+    busy.MsgBox(GetText(txtNoOriginalCharts) + std::to_string(ChartEdition) + ".", mtWarning,
+                {mbOK});
     return false;
   }
   if (EditDest->text().isEmpty()) {
     EditDest->setFocus();
-    Warn(GetText(61));
+    busy.MsgBox(GetText(txtInvalidInstallFolder), mtWarning, {mbOK});
     return false;
   }
   FDestFolder = FullFolderName(EditDest->text().toStdString());
   if (!DirectoryExists(FDestFolder)) {
     EditDest->setFocus();
-    if (ShowMsgBox(FDestFolder + "\r\r" + GetText(62), mtConfirmation, {mbYes, mbNo}) != mrYes)
+    if (busy.MsgBox(FDestFolder + "\r\r" + GetText(txtMakeFolder), mtConfirmation, {mbYes, mbNo}) !=
+        mrYes)
       return false;
     if (!CreateFolders(FDestFolder)) {
-      Warn(FDestFolder + "\r\r" + GetText(63));
+      busy.MsgBox(FDestFolder + "\r\r" + GetText(txtFolderNotCreated), mtWarning, {mbOK});
       return false;
     }
   }

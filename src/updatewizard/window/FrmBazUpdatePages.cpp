@@ -18,6 +18,7 @@
 #include "UpdateProcessor.h"
 #include "Volumes.h"
 #include "WizardControls.h"
+#include "WizardFrame.h"
 
 namespace {
 
@@ -37,70 +38,83 @@ bool TFormBaZUpdate::Applying() const {
 
 void TFormBaZUpdate::ShowPage(bool Settings, bool Charts, bool Results, bool Progress, bool Update,
                               bool FTP) {
-  PanelSettings->setVisible(Settings);
-  PanelCharts->setVisible(Charts);
-  PanelResults->setVisible(Results);
-  PanelProgress->setVisible(Progress);
-  PanelUpdate->setVisible(Update);
-  PanelFTP->setVisible(FTP);
-  for (QPushButton* button : {ButtonPrev, ButtonNext, ButtonCancel}) button->show();
-  for (QPushButton* action : {ButtonDownloadUpdate, ButtonDownload, ButtonUpdate}) action->hide();
-  if (Settings) {
-    const int info = FMode == TUpdateMode::DownloadAndApply ? 115
-                     : FMode == TUpdateMode::DownloadOnly   ? 116
-                                                            : 117;
-    LabelSettingsInfo->setText(FlowText(info));
-    ButtonNext->setText(TableText(4));
-    EditSource->setText(QString::fromStdString(FOriginalFolder));
-    EditDest->setText(QString::fromStdString(FInstalledFolder));
-    EditUpdates->setText(QString::fromStdString(FUpdatesFolder));
-    // The chart-set list is built anew by the next Next.
-    ListViewCharts->clear();
-    FProcessor->ChartSets().clear();
-  }
-  if (Charts) {
-    LabelChartInfo->setText(FlowText(Applying() ? 121 : 122));
-    ButtonNext->setText(TableText(4));
-  }
-  if (FTP) {
-    LabelFTPInfo->setText(FlowText(140));
-    ButtonNext->setText(TableText(4));
-  }
-  if (Update) ButtonNext->setText(TableText(21));
-  if (Progress || Results) {
-    for (QPushButton* button : {ButtonPrev, ButtonNext, ButtonCancel}) button->hide();
-  }
-  if (!(Settings || Charts || Results || Progress || Update || FTP)) {
-    for (QPushButton* action : {ButtonDownloadUpdate, ButtonDownload, ButtonUpdate}) action->show();
-    ButtonPrev->hide();
-    ButtonNext->hide();
-    ButtonCancel->show();
-  }
+  ShowPage(Settings   ? TUpdatePage::Settings
+           : Charts   ? TUpdatePage::Charts
+           : Results  ? TUpdatePage::Results
+           : Progress ? TUpdatePage::Progress
+           : Update   ? TUpdatePage::Summary
+           : FTP      ? TUpdatePage::Proxy
+                      : TUpdatePage::Start);
+}
+
+void TFormBaZUpdate::ShowPage(TUpdatePage Page) {
+  FPage = Page;
+  PanelSettings->setVisible(Page == TUpdatePage::Settings);
+  PanelCharts->setVisible(Page == TUpdatePage::Charts);
+  PanelFTP->setVisible(Page == TUpdatePage::Proxy);
+  PanelUpdate->setVisible(Page == TUpdatePage::Summary);
+  PanelResults->setVisible(Page == TUpdatePage::Results);
   // The run shows the progress page itself.
   PanelProgress->hide();
+  const bool start = Page == TUpdatePage::Start;
+  const bool run = Page == TUpdatePage::Progress || Page == TUpdatePage::Results;
+  for (QPushButton* action : {ButtonDownloadUpdate, ButtonDownload, ButtonUpdate})
+    action->setVisible(start);
+  FFrame->ShowButtons(!start && !run, !start && !run, !run);
+  const auto next = [this] { ButtonNextClick(); };
+  switch (Page) {
+    case TUpdatePage::Settings:
+      FillSettingsPage();
+      return FFrame->SetNext(txtNext, next);
+    case TUpdatePage::Charts:
+      LabelChartInfo->setText(FlowText(Applying() ? txtChartsInfoApply : txtChartsInfoDownload));
+      return FFrame->SetNext(txtNext, next);
+    case TUpdatePage::Proxy:
+      LabelFTPInfo->setText(FlowText(txtProxyPageInfo));
+      return FFrame->SetNext(txtNext, next);
+    case TUpdatePage::Summary:
+      return FFrame->SetNext(txtUpdate, [this] { StartRun(); });
+    case TUpdatePage::Start:
+    case TUpdatePage::Progress:
+    case TUpdatePage::Results:
+      return;
+  }
+}
+
+void TFormBaZUpdate::FillSettingsPage() {
+  const TTextId info = FMode == TUpdateMode::DownloadAndApply ? txtSettingsInfoDownloadApply
+                       : FMode == TUpdateMode::DownloadOnly   ? txtSettingsInfoDownload
+                                                              : txtSettingsInfoApply;
+  LabelSettingsInfo->setText(FlowText(info));
+  EditSource->setText(QString::fromStdString(FOriginalFolder));
+  EditDest->setText(QString::fromStdString(FInstalledFolder));
+  EditUpdates->setText(QString::fromStdString(FUpdatesFolder));
+  // The chart-set list is built anew by the next Next.
+  ListViewCharts->clear();
+  FProcessor->ChartSets().clear();
 }
 
 void TFormBaZUpdate::ChooseAction(TUpdateMode Mode) {
   FMode = Mode;
   FProcessor->SetMode(Mode);
-  ShowPage(true, false, false, false, false, false);
+  ShowPage(TUpdatePage::Settings);
   PanelEditSource->setVisible(Applying());
   PanelEditDest->setVisible(Applying());
   PanelEditUpdates->setVisible(Mode != TUpdateMode::DownloadAndApply);
   switch (Mode) {
     case TUpdateMode::DownloadAndApply:
-      setWindowTitle(TableText(124));
+      setWindowTitle(TableText(txtDownloadApplyCaption));
       break;
     case TUpdateMode::DownloadOnly:
-      LabelUpdates->setText(TableText(19));
+      LabelUpdates->setText(TableText(txtUpdatesFolderDownload));
       // Where the floppy drive was: the first removable volume, every time.
       EditUpdates->setText(QString::fromStdString(Volumes().FirstRemovableMountPoint()));
-      setWindowTitle(TableText(125));
+      setWindowTitle(TableText(txtDownloadCaption));
       break;
     case TUpdateMode::ApplyOnly:
-      LabelUpdates->setText(TableText(20));
+      LabelUpdates->setText(TableText(txtUpdatesFolderApply));
       EditUpdates->setText(QString::fromStdString(FUpdatesFolder));
-      setWindowTitle(TableText(126));
+      setWindowTitle(TableText(txtApplyCaption));
       break;
   }
 }
@@ -118,57 +132,62 @@ void TFormBaZUpdate::ButtonUpdateClick() {
 }
 
 void TFormBaZUpdate::ButtonNextClick() {
-  if (PanelSettings->isVisible()) {
-    if (CheckSettingsPage()) ShowPage(false, true, false, false, false, false);
-  } else if (PanelCharts->isVisible()) {
-    if (CheckChartsPage()) ShowPage(false, false, false, false, !Downloading(), Downloading());
-  } else if (PanelFTP->isVisible()) {
-    if (CheckFTPPage()) ShowPage(false, false, false, false, true, false);
-  } else if (PanelUpdate->isVisible()) {
-    StartRun();
+  switch (FPage) {
+    case TUpdatePage::Settings:
+      if (!CheckSettingsPage()) return;
+      break;
+    case TUpdatePage::Charts:
+      if (!CheckChartsPage()) return;
+      break;
+    case TUpdatePage::Proxy:
+      if (!CheckFTPPage()) return;
+      break;
+    case TUpdatePage::Summary:
+      return StartRun();
+    case TUpdatePage::Start:
+    case TUpdatePage::Progress:
+    case TUpdatePage::Results:
+      return;
   }
+  ShowPage(NextPage(FPage, FMode));
 }
 
 void TFormBaZUpdate::ButtonPrevClick() {
-  if (PanelSettings->isVisible()) {
-    ShowPage(false, false, false, false, false, false);
-    setWindowTitle(TableText(128));
-  } else if (PanelCharts->isVisible()) {
-    ShowPage(true, false, false, false, false, false);
-  } else if (PanelFTP->isVisible()) {
-    ShowPage(false, true, false, false, false, false);
-  } else if (PanelUpdate->isVisible()) {
-    // The proxy page belongs to the download modes only.
-    ShowPage(false, !Downloading(), false, false, false, Downloading());
-  }
+  const TUpdatePage back = PrevPage(FPage, FMode);
+  if (back == FPage) return;
+  ShowPage(back);
+  if (back == TUpdatePage::Start) setWindowTitle(TableText(txtChooseAction));
 }
 
 void TFormBaZUpdate::ButtonBrowseSourceClick() {
-  BrowseIntoEdit(FBrowseFolderDialog, this, 36, bfDirMustExist | bfPathMustExist, EditSource);
+  BrowseIntoEdit(FBrowseFolderDialog, this, txtOriginalFolder, bfDirMustExist | bfPathMustExist,
+                 EditSource);
 }
 
 void TFormBaZUpdate::ButtonBrowseDestClick() {
-  BrowseIntoEdit(FBrowseFolderDialog, this, 39, bfDirMustExist | bfPathMustExist, EditDest);
+  BrowseIntoEdit(FBrowseFolderDialog, this, txtInstallFolder, bfDirMustExist | bfPathMustExist,
+                 EditDest);
 }
 
 void TFormBaZUpdate::ButtonBrowseUpdatesClick() {
-  BrowseIntoEdit(FBrowseFolderDialog, this, 41, bfDirMustExist | bfPathMustExist, EditUpdates);
+  BrowseIntoEdit(FBrowseFolderDialog, this, txtUpdatesFolder, bfDirMustExist | bfPathMustExist,
+                 EditUpdates);
 }
 
 bool TFormBaZUpdate::MakeUpdatesFolder(const std::string& Folder, TBusyCheck& Busy) {
   if (DirectoryExists(Folder)) return true;
   EditUpdates->setFocus();
-  if (Busy.MsgBox(Folder + "\r\r" + GetText(62), mtConfirmation, {mbYes, mbNo}) != mrYes)
+  if (Busy.MsgBox(Folder + "\r\r" + GetText(txtMakeFolder), mtConfirmation, {mbYes, mbNo}) != mrYes)
     return false;
   std::error_code ec;
   std::filesystem::create_directories(Folder, ec);
   if (DirectoryExists(Folder)) return true;
-  Busy.MsgBox(Folder + "\r\r" + GetText(63), mtWarning, {mbOK});
+  Busy.MsgBox(Folder + "\r\r" + GetText(txtFolderNotCreated), mtWarning, {mbOK});
   return false;
 }
 
 bool TFormBaZUpdate::CheckSettingsPage() {
-  TBusyCheck busy(this, ButtonNext);
+  TBusyCheck busy = FFrame->Check();
   TSettingsCheck check =
       CheckSettingsFolders(FMode, EditSource->text().toStdString(), EditDest->text().toStdString(),
                            EditUpdates->text().toStdString(), TBusyCheck::Pump);
@@ -199,7 +218,8 @@ void TFormBaZUpdate::FillChartList() {
   if (Applying()) {
     ListViewCharts->SetChartSets(&FProcessor->ChartSets());
     ListViewCharts->setColumnCount(3);
-    ListViewCharts->setHeaderLabels({TableText(9), QStringLiteral("dpi"), TableText(8)});
+    ListViewCharts->setHeaderLabels(
+        {TableText(txtChartsets), QStringLiteral("dpi"), TableText(txtSize)});
     ListViewCharts->setColumnWidth(0, 245);
     ListViewCharts->setColumnWidth(1, 65);
     ListViewCharts->setColumnWidth(2, 60);
@@ -214,7 +234,7 @@ void TFormBaZUpdate::FillChartList() {
   // The download catalogue: nine sets to tick.
   ListViewCharts->SetChartSets(nullptr);
   ListViewCharts->setColumnCount(1);
-  ListViewCharts->setHeaderLabels({TableText(9)});
+  ListViewCharts->setHeaderLabels({TableText(txtChartsets)});
   ListViewCharts->setColumnWidth(0, 370);
   for (const std::string& caption : ChartSetCatalogue()) {
     auto* item = new QTreeWidgetItem(ListViewCharts);
@@ -251,7 +271,7 @@ bool TFormBaZUpdate::CheckChartsPage() {
     count = int(checked.size());
   }
   if (count == 0) {
-    Warn(GetText(56));
+    Warn(GetText(txtNoSetsSelected));
     return false;
   }
   FProcessor->SetCheckedCatalogue(checked);

@@ -11,14 +11,15 @@
 #include "Languages.h"
 #include "MsgBox.h"
 #include "ProgressBarEx.h"
+#include "WizardFrame.h"
 #include "WizardProgressView.h"
 
 void TFormInstall::FillChartList() {
   ListViewCharts->clear();
   ListViewCharts->setColumnCount(3);
-  ListViewCharts->setHeaderLabels({QString::fromStdString(GetText(9)),
-                                   QString::fromStdString(GetText(38)),
-                                   QString::fromStdString(GetText(8))});
+  ListViewCharts->setHeaderLabels({QString::fromStdString(GetText(txtChartsets)),
+                                   QString::fromStdString(GetText(txtResolution)),
+                                   QString::fromStdString(GetText(txtSize))});
   ListViewCharts->setColumnWidth(0, 245);
   ListViewCharts->setColumnWidth(1, 65);
   ListViewCharts->setColumnWidth(2, 60);
@@ -82,28 +83,13 @@ class TInstallPageView : public TWizardProgressView<TInstallView> {
   TFormInstall& FForm;
 };
 
-// Marks the run for its duration, so that the window refuses to close
-// meanwhile; after an exception it can be closed again.
-class TRunningFlag {
- public:
-  explicit TRunningFlag(bool& Flag) : FFlag(Flag) { FFlag = true; }
-  ~TRunningFlag() { FFlag = false; }
-  TRunningFlag(const TRunningFlag&) = delete;
-  TRunningFlag& operator=(const TRunningFlag&) = delete;
-
- private:
-  bool& FFlag;
-};
-
 }  // namespace
 
 void TFormInstall::RunInstallation() {
-  ButtonPrev->hide();
-  ButtonNext->hide();
-  ButtonCancel->hide();
-  ShowPage(false, false, false, false);
+  FFrame->ShowButtons(false, false, false);
+  ShowPage(TInstallPage::Run);
   PanelProgress->show();
-  Animate->Start();
+  FFrame->SetAnimation(true);
 
   TInstallPageView view(*this, {Animate, LabelProgressSingle, ProgressBarSingle,
                                 LabelProgressEntire, ProgressBarEntire});
@@ -111,13 +97,15 @@ void TFormInstall::RunInstallation() {
 
   TInstallResult result;
   {
-    TRunningFlag running(FRunning);
+    // The window refuses to close while charts are written; on every way
+    // out the animation stops, and after an exception the window can be
+    // closed.
+    TWizardFrame::TRun run(*FFrame);
     result = installer.RunInstallation();
   }
   FReplaceAll = installer.ReplaceAll();
   FCancelled = installer.Cancelled();
 
-  Animate->Stop();
   PanelProgress->hide();
   const std::string message = InstalledSetsMessage(result);
   if (!message.empty()) ShowMsgBox(message, mtInformation, {mbOK});

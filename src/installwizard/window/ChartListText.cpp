@@ -5,7 +5,7 @@
 #include "Languages.h"
 
 std::string ChartStatusText(int Count, int64_t Bytes) {
-  return std::to_string(Count) + " " + GetText(9) + " (" + SizeText(Bytes) + ")";
+  return std::to_string(Count) + " " + GetText(txtChartsets) + " (" + SizeText(Bytes) + ")";
 }
 
 TSelectionTotals CountSelection(const TChartSetsList& Sets) {
@@ -22,7 +22,7 @@ TSelectionTotals CountSelection(const TChartSetsList& Sets) {
 
 std::vector<std::string> InstallSummaryLines(const TChartSetsList& Sets,
                                              const std::string& DestFolder) {
-  std::vector<std::string> lines{GetText(29), "   " + DestFolder, ""};
+  std::vector<std::string> lines{GetText(txtFolderToInstallIn), "   " + DestFolder, ""};
   for (int res = 0; res < ResolutionCount; ++res) {
     std::vector<std::string> names;
     for (const auto& set : Sets) {
@@ -30,7 +30,7 @@ std::vector<std::string> InstallSummaryLines(const TChartSetsList& Sets,
     }
     if (names.empty()) continue;
     std::sort(names.begin(), names.end(), TCaseInsensitiveLess());
-    lines.push_back(GetText(35) + DpiText(res) + " dpi:");
+    lines.push_back(GetText(txtSetsInstalledIn) + DpiText(res) + " dpi:");
     for (const std::string& name : names) lines.push_back("    " + name);
     if (res == 0) lines.push_back("");
   }
@@ -40,5 +40,5 @@ std::vector<std::string> InstallSummaryLines(const TChartSetsList& Sets,
 std::string InsufficientSpaceText(const std::string& MountPoint) {
   std::string volume = MountPoint;
   if (volume.size() > 1 && volume.back() == '/') volume.pop_back();
-  return GetText(59) + volume + ".";
+  return GetText(txtInsufficientSpace) + volume + ".";
 }

@@ -14,6 +14,7 @@
 #include "Languages.h"
 #include "ProgressBarEx.h"
 #include "WizardControls.h"
+#include "WizardFrame.h"
 
 TFormInstall::TFormInstall(const std::string& Source, const std::string& Dest,
                            const QImage& Picture, QWidget* Parent)
@@ -23,7 +24,7 @@ TFormInstall::TFormInstall(const std::string& Source, const std::string& Dest,
   EditSource->setText(QString::fromStdString(Source));
   EditDest->setText(QString::fromStdString(Dest));
   SetTexts();
-  ShowPage(true, false, false, false);
+  ShowPage(TInstallPage::License);
 }
 
 TFormInstall::~TFormInstall() = default;
@@ -34,13 +35,10 @@ void TFormInstall::CreateControls() {
   CreateChartsPage();
   CreateInstallPage();
   CreateProgressPanel();
-  ButtonPrev = NewButton(this, QRect(193, 355, 75, 25));
-  ButtonNext = NewButton(this, QRect(268, 355, 75, 25));
-  ButtonCancel = NewButton(this, QRect(355, 355, 75, 25));
-  ButtonNext->setDefault(true);
-  connect(ButtonPrev, &QPushButton::clicked, this, &TFormInstall::ButtonPrevClick);
-  connect(ButtonNext, &QPushButton::clicked, this, &TFormInstall::ButtonNextClick);
-  connect(ButtonCancel, &QPushButton::clicked, this, &TFormInstall::reject);
+  FFrame = std::make_unique<TWizardFrame>(*this, *Animate, [this] { ButtonPrevClick(); });
+  ButtonPrev = FFrame->ButtonPrev;
+  ButtonNext = FFrame->ButtonNext;
+  ButtonCancel = FFrame->ButtonCancel;
 }
 
 void TFormInstall::CreateLicensePage() {
@@ -115,30 +113,33 @@ void TFormInstall::CreateProgressPanel() {
 }
 
 void TFormInstall::SetTexts() {
-  setWindowTitle(TableText(30));
-  ButtonBrowseSource->setText(TableText(7));
-  ButtonBrowseDest->setText(TableText(7));
-  ButtonCancel->setText(TableText(1));
-  LabelSource->setText(TableText(16));
-  LabelDest->setText(TableText(29));
-  LabelLocations->setText(TableText(18));
-  LabelPathInfo->setText(FlowText(28));
-  LabelChartInfo->setText(FlowText(31));
-  LabelOptionsInfo->setText(FlowText(34));
-  LabelLicenseTitle->setText(TableText(26));
-  LabelLicenseAgreement->setText(TableText(27));
-  LabelLicenseText->setText(TableText(25));
+  setWindowTitle(TableText(txtInstallChartsCaption));
+  ButtonBrowseSource->setText(TableText(txtBrowse));
+  ButtonBrowseDest->setText(TableText(txtBrowse));
+  LabelSource->setText(TableText(txtOriginalChartFolder));
+  LabelDest->setText(TableText(txtFolderToInstallIn));
+  LabelLocations->setText(TableText(txtFileLocations));
+  LabelPathInfo->setText(FlowText(txtInstallFoldersInfo));
+  LabelChartInfo->setText(FlowText(txtInstallChartsInfo));
+  LabelOptionsInfo->setText(FlowText(txtInstallSummaryInfo));
+  LabelLicenseTitle->setText(TableText(txtLicenseTitle));
+  LabelLicenseAgreement->setText(TableText(txtLicenseAgreement));
+  LabelLicenseText->setText(TableText(txtLicenseText));
+}
+
+bool TFormInstall::Running() const {
+  return FFrame->Running();
 }
 
 void TFormInstall::reject() {
   // While charts are written the run cannot be left half-way by Escape or
   // the close box; the replace question offers Cancel.
-  if (FRunning) return;
+  if (Running()) return;
   QDialog::reject();
 }
 
 void TFormInstall::closeEvent(QCloseEvent* Event) {
-  if (FRunning) {
+  if (Running()) {
     Event->ignore();
     return;
   }

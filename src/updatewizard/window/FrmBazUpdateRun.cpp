@@ -14,14 +14,14 @@
 #include "ProxySettings.h"
 #include "UpdateDownload.h"
 #include "UpdateProcessor.h"
+#include "WizardFrame.h"
 
 bool TFormBaZUpdate::Running() const {
-  return FApplyRunning || FDownload->Running();
+  return FFrame->Running() || FDownload->Running();
 }
 
 void TFormBaZUpdate::StartRun() {
-  PanelUpdate->hide();
-  for (QPushButton* button : {ButtonPrev, ButtonNext, ButtonCancel}) button->hide();
+  ShowPage(TUpdatePage::Progress);
   LabelSingle->clear();
   LabelEntire->hide();
   ProgressBarEntire->hide();
@@ -43,22 +43,20 @@ void TFormBaZUpdate::StartRun() {
 }
 
 void TFormBaZUpdate::RunApplyOnly() {
-  FView->SetAnimation(true);
-  FApplyRunning = true;
   TUpdateOutcome outcome = TUpdateOutcome::Cancelled;
   try {
+    // Charts are written: the window refuses to close until the run ends.
+    TWizardFrame::TRun run(*FFrame);
+    FFrame->SetAnimation(true);
     FProcessor->BeginRun();
     outcome = FProcessor->RunUpdate();
+    FProcessor->EndRun();
   } catch (...) {
     FProcessor->EndRun();
-    FApplyRunning = false;
     RestoreAfterFailure(false);
     HandleApplicationException(this, std::current_exception());
     return;
   }
-  FProcessor->EndRun();
-  FApplyRunning = false;
-  FView->SetAnimation(false);
   switch (outcome) {
     case TUpdateOutcome::Applied:
       return ShowResults();
@@ -103,8 +101,8 @@ void TFormBaZUpdate::DownloadFinished(const TDownloadResult& Result) {
 }
 
 void TFormBaZUpdate::ShowResults() {
-  FView->Restore();
-  ShowPage(false, false, true, false, false, false);
+  FFrame->EndRun();
+  ShowPage(TUpdatePage::Results);
   MemoResults->clear();
   for (const std::string& line : FProcessor->Results())
     MemoResults->appendPlainText(QString::fromStdString(line));
@@ -115,18 +113,15 @@ void TFormBaZUpdate::ShowResults() {
 }
 
 void TFormBaZUpdate::RestoreAfterFailure(bool ProxyPage) {
-  FView->Restore();
+  FFrame->Restore();
   // The proxy page changes how the server is reached; from the summary the
-  // run starts again. Apply-only has no proxy page.
-  if (ProxyPage && Downloading())
-    ShowPage(false, false, false, false, false, true);
-  else
-    ShowPage(false, false, false, false, true, false);
+  // run starts again.
+  ShowPage(PageAfterFailure(ProxyPage, FMode));
 }
 
 bool TFormBaZUpdate::FormCloseQuery() {
   // Charts or the update archive are being written.
-  if (FApplyRunning || FDownload->State() == TDownloadState::Processing) return false;
+  if (FFrame->Running() || FDownload->State() == TDownloadState::Processing) return false;
   // A conversation under way leaves no room for a QUIT between its
   // requests: it is dropped, and with it what was fetched; nothing has been
   // recorded.

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <string>
 
+#include "TextIds.h"
+
 class QLabel;
 class QPushButton;
 
@@ -25,5 +27,5 @@ class TFormReplace : public QDialog {
   void reject() override;
 
  private:
-  QPushButton* AddButton(int TextId, int Result);
+  QPushButton* AddButton(TTextId TextId, int Result);
 };

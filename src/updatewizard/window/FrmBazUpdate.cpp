@@ -25,6 +25,7 @@
 #include "UpdateDownload.h"
 #include "UpdateProcessor.h"
 #include "WizardControls.h"
+#include "WizardFrame.h"
 
 namespace {
 
@@ -57,14 +58,15 @@ TFormBaZUpdate::TFormBaZUpdate(const std::string& Original, const std::string& I
   CreateControls();
   FView = std::make_unique<TProgressPageView>(
       PanelProgress,
-      TWizardProgress{Animate, LabelSingle, ProgressBarSingle, LabelEntire, ProgressBarEntire});
+      TWizardProgress{Animate, LabelSingle, ProgressBarSingle, LabelEntire, ProgressBarEntire},
+      *FFrame);
   FProcessor = std::make_unique<TUpdateProcessor>(FMode, *FView);
   FDownload = std::make_unique<TUpdateDownload>(*FProcessor, *FView);
   FDownload->OnFinished = [this](const TDownloadResult& Result) { DownloadFinished(Result); };
   ListViewCharts->SetSizeOf(TotalSize);
   SetTexts();
   LoadProxySettings();
-  ShowPage(false, false, false, false, false, false);
+  ShowPage(TUpdatePage::Start);
 }
 
 TFormBaZUpdate::~TFormBaZUpdate() {
@@ -87,13 +89,10 @@ void TFormBaZUpdate::CreateControls() {
   CreateUpdatePage();
   CreateProgressPage();
   CreateResultsPage();
-  ButtonPrev = NewButton(this, QRect(193, 355, 75, 25));
-  ButtonNext = NewButton(this, QRect(268, 355, 75, 25));
-  ButtonCancel = NewButton(this, QRect(355, 355, 75, 25));
-  ButtonNext->setDefault(true);
-  connect(ButtonPrev, &QPushButton::clicked, this, &TFormBaZUpdate::ButtonPrevClick);
-  connect(ButtonNext, &QPushButton::clicked, this, &TFormBaZUpdate::ButtonNextClick);
-  connect(ButtonCancel, &QPushButton::clicked, this, &TFormBaZUpdate::reject);
+  FFrame = std::make_unique<TWizardFrame>(*this, *Animate, [this] { ButtonPrevClick(); });
+  ButtonPrev = FFrame->ButtonPrev;
+  ButtonNext = FFrame->ButtonNext;
+  ButtonCancel = FFrame->ButtonCancel;
 }
 
 void TFormBaZUpdate::CreateActionButtons() {
@@ -220,29 +219,27 @@ void TFormBaZUpdate::CreateResultsPage() {
 }
 
 void TFormBaZUpdate::SetTexts() {
-  setWindowTitle(TableText(128));
-  ButtonDownloadUpdate->setText(TableText(129));
-  ButtonDownload->setText(TableText(130));
-  ButtonUpdate->setText(TableText(131));
+  setWindowTitle(TableText(txtChooseAction));
+  ButtonDownloadUpdate->setText(TableText(txtDownloadAndApplyBaZ));
+  ButtonDownload->setText(TableText(txtDownloadBaZ));
+  ButtonUpdate->setText(TableText(txtApplyBaZ));
   for (QPushButton* browse : {ButtonBrowseSource, ButtonBrowseDest, ButtonBrowseUpdates})
-    browse->setText(TableText(7));
-  ButtonCancel->setText(TableText(1));
-  ButtonPrev->setText(TableText(5));
-  CheckBoxPassive->setText(TableText(143));
-  LabelDest->setText(TableText(17));
-  LabelSource->setText(TableText(16));
-  LabelLocations->setText(TableText(18));
-  LabelUpdateInfo->setText(FlowText(123));
-  LabelProxySettings->setText(TableText(141));
-  LabelProxyType->setText(TableText(142));
-  LabelProxyServer->setText(TableText(144));
-  LabelProxyPort->setText(TableText(120));
-  LabelProxyLogin->setText(TableText(145));
-  LabelProxyUser->setText(TableText(146));
-  LabelProxyPassword->setText(TableText(147));
-  const QString socks = TableText(150);
-  ComboBoxProxy->addItems(
-      {TableText(148), TableText(149), socks + " 5", socks + " 4", socks + " 4A"});
+    browse->setText(TableText(txtBrowse));
+  CheckBoxPassive->setText(TableText(txtPasvMode));
+  LabelDest->setText(TableText(txtInstalledChartFolder));
+  LabelSource->setText(TableText(txtOriginalChartFolder));
+  LabelLocations->setText(TableText(txtFileLocations));
+  LabelUpdateInfo->setText(FlowText(txtUpdateSummaryInfo));
+  LabelProxySettings->setText(TableText(txtProxySettings));
+  LabelProxyType->setText(TableText(txtProxyType));
+  LabelProxyServer->setText(TableText(txtProxyServerLabel));
+  LabelProxyPort->setText(TableText(txtPort));
+  LabelProxyLogin->setText(TableText(txtProxyLogin));
+  LabelProxyUser->setText(TableText(txtUserName));
+  LabelProxyPassword->setText(TableText(txtPassword));
+  const QString socks = TableText(txtSocks);
+  ComboBoxProxy->addItems({TableText(txtProxyNone), TableText(txtProxyUserAtSite), socks + " 5",
+                           socks + " 4", socks + " 4A"});
 }
 
 bool TFormBaZUpdate::eventFilter(QObject* Watched, QEvent* Event) {

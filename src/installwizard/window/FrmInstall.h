@@ -3,11 +3,13 @@
 // installation run on the same window.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "BrowseFolder.h"
 #include "ChartInstaller.h"
 #include "ExtForm.h"
+#include "InstallPages.h"
 #include "QvDigitalCharts.h"
 
 class QLabel;
@@ -18,6 +20,7 @@ class QFrame;
 class TChartListView;
 class TCopyAnimation;
 class TProgressBarEx;
+class TWizardFrame;
 
 class TFormInstall : public TExtForm {
   Q_OBJECT
@@ -27,7 +30,11 @@ class TFormInstall : public TExtForm {
                QWidget* Parent = nullptr);
   ~TFormInstall() override;
 
+  // Shows the page whose flag is set; with none, no page (the run).
   void ShowPage(bool License, bool Folders, bool Summary, bool Charts);
+  // Shows Page with its buttons; it becomes the current page.
+  void ShowPage(TInstallPage Page);
+  TInstallPage Page() const { return FPage; }
   void GoNext();
   void ButtonPrevClick();
   void ButtonBrowseSourceClick();
@@ -45,7 +52,7 @@ class TFormInstall : public TExtForm {
   const std::string& DestFolder() const { return FDestFolder; }
   int SelectedCount() const { return FSelectedCount; }
   int64_t SelectedSize() const { return FSelectedSize; }
-  bool Running() const { return FRunning; }
+  bool Running() const;
 
   QPushButton* ButtonPrev = nullptr;
   QPushButton* ButtonNext = nullptr;
@@ -89,7 +96,6 @@ class TFormInstall : public TExtForm {
   void CreateInstallPage();
   void CreateProgressPanel();
   void SetTexts();
-  void ButtonNextClick();
   void ListViewChartsMouseDown(QPoint Position);
   void ListViewChartsMouseUp(QPoint Position);
 
@@ -100,8 +106,8 @@ class TFormInstall : public TExtForm {
   int64_t FSelectedSize = 0;
   bool FReplaceAll = false;
   bool FCancelled = false;
-  bool FRunning = false;
-  void (TFormInstall::*FNextHandler)() = &TFormInstall::GoNext;
+  TInstallPage FPage = TInstallPage::License;
+  std::unique_ptr<TWizardFrame> FFrame;
 };
 
 // Shows the wizard modally; on OK hands the two folders back and returns true.

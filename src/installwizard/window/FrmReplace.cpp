@@ -38,10 +38,10 @@ TFormReplace::TFormReplace(const std::string& Message, bool OfferAll, bool Offer
   const int labelWidth = ClientWidth - 68 - 16;
   LabelMsg->setGeometry(68, 16, labelWidth, LabelMsg->heightForWidth(labelWidth));
 
-  ButtonYes = AddButton(10, mrYes);
-  ButtonAll = AddButton(11, mrYesToAll);
-  ButtonNo = AddButton(12, mrNo);
-  ButtonCancel = AddButton(1, mrCancel);
+  ButtonYes = AddButton(txtYes, mrYes);
+  ButtonAll = AddButton(txtYesToAll, mrYesToAll);
+  ButtonNo = AddButton(txtNo, mrNo);
+  ButtonCancel = AddButton(txtCancel, mrCancel);
   ButtonAll->setVisible(OfferAll);
   ButtonCancel->setVisible(OfferCancel);
   ButtonYes->setDefault(true);
@@ -55,8 +55,8 @@ TFormReplace::TFormReplace(const std::string& Message, bool OfferAll, bool Offer
   }
 }
 
-QPushButton* TFormReplace::AddButton(int TextId, int Result) {
-  auto* button = new QPushButton(QString::fromStdString(GetText(uint8_t(TextId))), this);
+QPushButton* TFormReplace::AddButton(TTextId TextId, int Result) {
+  auto* button = new QPushButton(QString::fromStdString(GetText(TextId)), this);
   button->setAutoDefault(false);
   connect(button, &QPushButton::clicked, this, [this, Result] { done(Result); });
   return button;

@@ -10,6 +10,7 @@
 
 #include "BrowseFolder.h"
 #include "ExtForm.h"
+#include "UpdatePages.h"
 #include "UpdateSettings.h"
 
 class QCheckBox;
@@ -27,6 +28,7 @@ class TProgressBarEx;
 class TProgressPageView;
 class TUpdateDownload;
 class TUpdateProcessor;
+class TWizardFrame;
 struct TDownloadResult;
 struct TProxySettings;
 
@@ -45,6 +47,9 @@ class TFormBaZUpdate : public TExtForm {
 
   // Shows the page whose flag is set, the start page when none is.
   void ShowPage(bool Settings, bool Charts, bool Results, bool Progress, bool Update, bool FTP);
+  // Shows Page with its buttons and texts; it becomes the current page.
+  void ShowPage(TUpdatePage Page);
+  TUpdatePage Page() const { return FPage; }
 
   void ButtonDownloadUpdateClick();
   void ButtonDownloadClick();
@@ -158,7 +163,8 @@ class TFormBaZUpdate : public TExtForm {
   // client must not be connected.
   void ApplyProxyPage();
   void ChooseAction(TUpdateMode Mode);
-  void BrowseFolder(int TitleId, QLineEdit* Edit);
+  // The folders of the mode and an empty chart-set list.
+  void FillSettingsPage();
   void ListViewChartsMouseDown(QPoint Position);
   void ListViewChartsMouseUp(QPoint Position);
   // Busy: the check under way, whose boxes the user answers.
@@ -174,8 +180,10 @@ class TFormBaZUpdate : public TExtForm {
 
   TUpdateMode FMode = TUpdateMode::DownloadAndApply;
   std::string FOriginalFolder, FInstalledFolder, FUpdatesFolder;
-  bool FApplyRunning = false;
+  TUpdatePage FPage = TUpdatePage::Start;
   TBrowseFolderDialog FBrowseFolderDialog;
+  // Outlives the run's view, which shows through it.
+  std::unique_ptr<TWizardFrame> FFrame;
   std::unique_ptr<TProgressPageView> FView;
   std::unique_ptr<TUpdateProcessor> FProcessor;
   std::unique_ptr<TUpdateDownload> FDownload;
