@@ -1,5 +1,5 @@
 // The FTP client's command engine: request bookkeeping, composite requests,
-// the control connection and the evaluation of final replies.
+// the steps' commands and the control connection's life.
 
 #include "FtpCli.h"
 
@@ -18,11 +18,6 @@ std::string Lower(std::string Text) {
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return Text;
 }
-
-// What the control connection reads for one readiness notice at most, and
-// for one command at most: no real reply comes near it.
-constexpr size_t MaxControlBytesPerNotice = 64 * 1024;
-constexpr size_t MaxReplyBytes = 256 * 1024;
 
 std::string WinsockFailure(int Error) {
   return "500 " + WSocketErrorDesc(Error) + " (Winsock error #" + std::to_string(Error) + ")";
@@ -214,13 +209,13 @@ void TCustomFtpCli::SendCommand(std::string Cmd) {
   if (OnCommand) OnCommand(this, Cmd);
   Trace("> " + TracedCommand(Cmd));
   FReplyBytes = 0;
-  if (FControlSocket->State() == wsConnected) FControlSocket->SendStr(Cmd + "\r\n");
+  if (FControlSocket->State() == wsConnected) ControlSend(Cmd + "\r\n");
 }
 
 bool TCustomFtpCli::StartSingle(TFtpRequest Rq) {
-  if (!FComposite) {
+  if (FRequest.Run != TFtpRun::Composite) {
     FRequestType = Rq;
-    FBusy = true;
+    FRequest.Run = TFtpRun::Single;
   }
   FRequestDoneFlag = false;
   FRequestResult = 0;
@@ -228,15 +223,14 @@ bool TCustomFtpCli::StartSingle(TFtpRequest Rq) {
 }
 
 bool TCustomFtpCli::ExecAsync(TFtpRequest Rq, const std::string& Cmd, std::vector<int> OkReplies,
-                              bool IsQuit) {
+                              TFtpWait Wait) {
   if (Cmd != "ABOR" && Cmd != "STAT" && Cmd != "QUIT") {
     if (!IsReady() && FState != ftpsPassiveOffered) return UsageError("FTP component not ready");
-    if (!FConnected) return UsageError("FTP component not connected");
+    if (FLink != TFtpLink::Connected) return UsageError("FTP component not connected");
   }
   StartSingle(Rq);
   FOkReplies = std::move(OkReplies);
-  FNext = &TCustomFtpCli::GeneralReply;
-  FQuitPending = IsQuit;
+  FRequest.Wait = Wait;
   FErrorMessage.clear();
   SetState(ftpsAwaitingReply);
   SendCommand(Cmd);
@@ -250,7 +244,7 @@ bool TCustomFtpCli::HighLevelAsync(TFtpRequest Rq, std::set<TFtpStep> Steps) {
   if (Steps.count(TFtpStep::User) && FUserName.empty()) return UsageError("UserName emtpy");
   if (Steps.count(TFtpStep::Get) || Steps.count(TFtpStep::Dir)) {
     const char* cmd = Steps.count(TFtpStep::Get) ? "RETR" : "LIST";
-    if (!FConnected) return UsageError(std::string(cmd) + ": not connected");
+    if (FLink != TFtpLink::Connected) return UsageError(std::string(cmd) + ": not connected");
     if (FLocalFileName.empty() && !FLocalStream && !FDisplayFileFlag)
       return UsageError("LocalFileName empty");
   }
@@ -258,11 +252,9 @@ bool TCustomFtpCli::HighLevelAsync(TFtpRequest Rq, std::set<TFtpStep> Steps) {
   FRequestResult = 0;
   FLastResponse.clear();
   FErrorMessage.clear();
-  FComposite = true;
-  FBusy = true;
+  FRequest.Run = TFtpRun::Composite;
+  FRequest.Step.reset();
   FStepSet = std::move(Steps);
-  FHaveLastStep = false;
-  FQuitStepRan = false;
   RunNextStep();
   return true;
 }
@@ -272,17 +264,13 @@ void TCustomFtpCli::RunNextStep() {
     const TFtpStep step = *FStepSet.begin();
     FStepSet.erase(FStepSet.begin());
     // A server that answers USER with 230 needs no password.
-    if (step == TFtpStep::Pass && FHaveLastStep && FLastStep == TFtpStep::User &&
-        FStatusCode != 331)
-      continue;
-    FHaveLastStep = true;
-    FLastStep = step;
+    if (step == TFtpStep::Pass && FRequest.Step == TFtpStep::User && FStatusCode != 331) continue;
+    FRequest.Step = step;
     if (step == TFtpStep::Quit) {
-      FQuitStepRan = true;
       FSavedLastResponse = FLastResponse;
       FSavedStatusCode = FStatusCode;
     }
-    if (!RunStep(step) && FBusy) {
+    if (!RunStep(step) && FRequest.Run != TFtpRun::Idle) {
       // The step refused (its usage error went to OnError): end the request
       // instead of leaving it waiting for ever.
       FErrorMessage = "500 Request could not be started.";
@@ -323,7 +311,8 @@ bool TCustomFtpCli::RunStep(TFtpStep Step) {
 void TCustomFtpCli::DoneStep(int Error) {
   if (FRequestDoneFlag) return;
   FRequestDoneFlag = true;
-  if (FComposite && Error == 0) {
+  FRequest.Wait = TFtpWait::Nothing;
+  if (FRequest.Run == TFtpRun::Composite && Error == 0) {
     if (FState == ftpsAborted) {
       FStepSet.clear();
       FErrorMessage = "426 Operation aborted.";
@@ -337,15 +326,17 @@ void TCustomFtpCli::DoneStep(int Error) {
 
 void TCustomFtpCli::FinishRequest(int Error) {
   SetState(ftpsReady);
-  FTransferActive = false;
+  FRequest.Transfer.Stage = TFtpTransfer::Idle;
   if (FDataSocket->State() != wsClosed) FDataSocket->Close();
-  if (FComposite && FQuitStepRan) {
+  // A QUIT at the end tells nothing about the request: what LastResponse
+  // and StatusCode said before it stays.
+  if (FRequest.Run == TFtpRun::Composite && FRequest.Step == TFtpStep::Quit) {
     FLastResponse = FSavedLastResponse;
     FStatusCode = FSavedStatusCode;
   }
-  FComposite = false;
+  FRequest.Run = TFtpRun::Idle;
+  FRequest.Wait = TFtpWait::Nothing;
   FStepSet.clear();
-  FBusy = false;
   FRequestDoneFlag = true;
   FLastResult = Error;
   PostRequestDone(FRequestType, Error);
@@ -362,11 +353,18 @@ void TCustomFtpCli::PostRequestDone(TFtpRequest Rq, int Error) {
       Qt::QueuedConnection);
 }
 
-void TCustomFtpCli::FailWithWinsock(int Error) {
-  FLastResponse = WinsockFailure(Error);
-  FStatusCode = 500;
-  FRequestResult = 500;
-  FErrorMessage = FLastResponse;
+void TCustomFtpCli::NoteFailure(int Code, const std::string& Text) {
+  FLastResponse = Text;
+  FStatusCode = Code;
+  FRequestResult = Code;
+  FErrorMessage = Text;
+}
+
+void TCustomFtpCli::FailRequest(int Code, const std::string& Text, int Error) {
+  NoteFailure(Code, Text);
+  const int reported = Error != 0 ? Error : Code;
+  if (FRequest.Transfer.Active()) return EndTransfer(reported);
+  DoneStep(reported);
 }
 
 // ---- requests ------------------------------------------------------------
@@ -389,14 +387,14 @@ bool TCustomFtpCli::OpenAsync() {
   if (Connected()) return UsageError("FTP component already connected");
   if (!IsReady()) return UsageError("FTP component not ready");
   FRequestType = ftpOpenAsync;
-  FBusy = true;
+  FRequest.Run = TFtpRun::Single;
   FLastResponse.clear();
   FErrorMessage.clear();
   return DoOpen();
 }
 
 bool TCustomFtpCli::UserAsync() {
-  if (!FComposite) FRequestType = ftpUserAsync;
+  if (FRequest.Run != TFtpRun::Composite) FRequestType = ftpUserAsync;
   return DoUser();
 }
 bool TCustomFtpCli::PassAsync() {
@@ -444,13 +442,13 @@ bool TCustomFtpCli::DoTypeSet() {
 
 bool TCustomFtpCli::DoQuit() {
   FLocalFile.reset();
-  if (!FConnected) {
+  if (FLink != TFtpLink::Connected) {
     // Nothing to end: the control connection is already gone.
     StartSingle(ftpQuitAsync);
     DoneStep(0);
     return true;
   }
-  return ExecAsync(ftpQuitAsync, "QUIT", {221}, true);
+  return ExecAsync(ftpQuitAsync, "QUIT", {221}, TFtpWait::Quit);
 }
 
 bool TCustomFtpCli::TypeSet() {
@@ -478,7 +476,7 @@ bool TCustomFtpCli::WaitForReady() {
   QTimer wake;
   wake.start(50);
   for (;;) {
-    if (IsReady() && !FBusy) return FLastResult == 0;
+    if (IsReady() && FRequest.Run == TFtpRun::Idle) return FLastResult == 0;
     if (!QCoreApplication::instance() || QCoreApplication::closingDown()) break;
     if (FTimeout > 0 && std::chrono::steady_clock::now() > FDeadline) break;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
@@ -492,15 +490,15 @@ bool TCustomFtpCli::WaitForReady() {
 void TCustomFtpCli::AbortSession() {
   SetState(ftpsAborted);
   CloseLocalFile();
-  FBusy = false;
-  FComposite = false;
+  FRequest.Run = TFtpRun::Idle;
+  FRequest.Wait = TFtpWait::Nothing;
+  FRequest.Transfer.Stage = TFtpTransfer::Idle;
   FStepSet.clear();
-  FTransferActive = false;
   FRequestDoneFlag = true;
   FControlSocket->CancelDnsLookup();
   if (FControlSocket->State() != wsClosed) FControlSocket->Close();
   if (FDataSocket->State() != wsClosed) FDataSocket->Close();
-  FConnected = false;
+  FLink = TFtpLink::Closed;
   SetState(ftpsReady);
 }
 
@@ -510,7 +508,8 @@ bool TCustomFtpCli::DoOpen() {
   StartSingle(ftpOpenAsync);
   // A QUIT of an earlier session must not make this session's early close
   // look like a requested one.
-  FQuitPending = false;
+  FRequest.Wait = TFtpWait::Lookup;
+  FLink = TFtpLink::Connecting;
   FReader.Clear();
   FReplyBytes = 0;
   FReader.SetAcceptLF((FOptions & ftpAcceptLF) != 0);
@@ -523,142 +522,51 @@ bool TCustomFtpCli::DoOpen() {
 void TCustomFtpCli::ControlDnsLookupDone(uint16_t Error) {
   if (FState != ftpsResolving) return;
   if (Error != 0) {
-    FailWithWinsock(Error);
-    return DoneStep(Error);
+    FLink = TFtpLink::Closed;
+    return FailRequest(500, WinsockFailure(Error), Error);
   }
   TWSocket& s = *FControlSocket;
   s.SetAddr(s.DnsResult());
   s.SetLocalAddr(FLocalAddr);
   s.SetProto("tcp");
   s.SetPort(FConnectionType == ftpProxy && !FProxyPort.empty() ? FProxyPort : FPort);
+  FRequest.Wait = TFtpWait::Greeting;
   SetState(ftpsAwaitingGreeting);
   try {
     s.Connect();
   } catch (const Exception& e) {
-    FLastResponse = std::string("500 ") + e.ClassName() + ": " + e.Message();
-    FStatusCode = 500;
-    FRequestResult = 500;
-    FErrorMessage = FLastResponse;
-    DoneStep(500);
+    FailRequest(500, std::string("500 ") + e.ClassName() + ": " + e.Message());
   }
 }
 
 void TCustomFtpCli::ControlSessionConnected(uint16_t Error) {
   if (Error != 0) {
-    FailWithWinsock(Error);
+    FLink = TFtpLink::Closed;
     SetState(ftpsReady);
-    return DoneStep(Error);
+    return FailRequest(500, WinsockFailure(Error), Error);
   }
-  FConnected = true;
-}
-
-// At most MaxControlBytesPerNotice per readiness notice (the socket makes one
-// call per notice): a server that sends a reply without end, faster than it
-// is read, must not keep the event loop, and with it every timer, waiting.
-void TCustomFtpCli::ControlDataAvailable() {
-  const int handle = FControlSocket->HSocket();
-  for (size_t taken = 0; taken < MaxControlBytesPerNotice;) {
-    char buffer[TFtpLineReader::BufferSize];
-    const size_t room = std::max<size_t>(FReader.Room(), 1);
-    const int n = FControlSocket->Receive(buffer, static_cast<int>(room));
-    if (n <= 0) return;  // nothing now, or the close notice follows
-    taken += static_cast<size_t>(n);
-    FReplyBytes += static_cast<size_t>(n);
-    FReader.Append(buffer, static_cast<size_t>(n));
-    std::string line;
-    while (handle == FControlSocket->HSocket() && FReader.NextLine(line)) ProcessLine(line);
-    if (handle != FControlSocket->HSocket()) return;
-    // A server that never ends its line, or its reply, would otherwise hold
-    // the request for ever.
-    if (FReader.Overflow()) return DropControl("500 Reply line too long.");
-    if (FReplyBytes > MaxReplyBytes) return DropControl("500 Reply too long.");
-  }
-}
-
-void TCustomFtpCli::DropControl(const char* Reason) {
-  FReader.Clear();
-  FLastResponse = Reason;
-  FStatusCode = 500;
-  FRequestResult = 500;
-  FErrorMessage = FLastResponse;
-  FControlSocket->Close();
-}
-
-void TCustomFtpCli::ProcessLine(const std::string& Line) {
-  FLastResponse = Line;
-  if (OnResponse) OnResponse(this);
-  if (FRequestType == ftpRqAbort) return;
-  const TFtpReplyLine reply = FtpClassifyReply(Line);
-  switch (FState) {
-    case ftpsAwaitingGreeting:
-      Trace("< " + Line);
-      if (!reply.Final) return;
-      FStatusCode = reply.Code;
-      if (reply.Code != 220) {
-        FRequestResult = reply.Code;
-        FErrorMessage = Line;
-        FControlSocket->Close();
-        return;
-      }
-      SetState(ftpsGreetingReceived);
-      if (OnSessionConnected) OnSessionConnected(this, 0);
-      return DoneStep(0);
-    case ftpsAwaitingReply:
-      if (!reply.Final) return Trace("< " + Line);
-      if (!FNext) {
-        UsageError("Program error: FNext is nil");
-        return;
-      }
-      return (this->*FNext)();
-    default:
-      Trace("< " + Line);
-  }
-}
-
-void TCustomFtpCli::GeneralReply() {
-  Trace("< " + FLastResponse);
-  FStatusCode = FtpClassifyReply(FLastResponse).Code;
-  const bool ok = FOkReplies.empty() ? FStatusCode < 500
-                                     : std::find(FOkReplies.begin(), FOkReplies.end(),
-                                                 FStatusCode) != FOkReplies.end();
-  if (!ok) {
-    FRequestResult = FStatusCode;
-    if (FErrorMessage.empty()) FErrorMessage = FLastResponse;
-  }
-  if (FPassive && FStatusCode == 227) {
-    SetState(ftpsPassiveOffered);
-    FPasvResponse = FLastResponse;
-  }
-  if (FQuitPending) {
-    FControlSocket->Close();  // the request ends through the close handling
-    return;
-  }
-  DoneStep(FRequestResult);
+  FLink = TFtpLink::Connected;
 }
 
 void TCustomFtpCli::ControlSessionClosed(uint16_t Error) {
-  if (FConnected) {
-    FConnected = false;
+  const bool wasConnected = FLink == TFtpLink::Connected;
+  FLink = TFtpLink::Closed;
+  if (wasConnected) {
     if (FState != ftpsAborted) SetState(ftpsDisconnected);
     if (OnSessionClosed) OnSessionClosed(this, Error);
   }
   if (FState != ftpsAborted) SetState(ftpsStepReady);
-  if (FRequestType == ftpRqAbort || !FBusy) return;
-  if (FQuitPending && Error == 0) return DoneStep(FRequestResult);
+  if (FRequestType == ftpRqAbort || FRequest.Run == TFtpRun::Idle) return;
+  if (FRequest.Wait == TFtpWait::Quit && Error == 0) return DoneStep(FRequestResult);
   // A close in the middle of a request is a failure, also without a socket
   // error: a transfer cut off by the server must not look like a success.
-  if (Error != 0) {
-    FLastResponse = "500 Control connection closed. " + WSocketErrorDesc(Error) +
-                    " (Winsock error #" + std::to_string(Error) + ")";
-    FRequestResult = 500;
-    FErrorMessage = FLastResponse;
-  } else if (FRequestResult == 0) {
-    FLastResponse = "500 Control connection closed.";
-    FRequestResult = 500;
-    FErrorMessage = FLastResponse;
-  }
+  if (Error != 0)
+    NoteFailure(500, "500 Control connection closed. " + WSocketErrorDesc(Error) +
+                         " (Winsock error #" + std::to_string(Error) + ")");
+  else if (FRequestResult == 0)
+    NoteFailure(500, "500 Control connection closed.");
   FStatusCode = FRequestResult;
-  FTransferActive = false;
+  FRequest.Transfer.Stage = TFtpTransfer::Idle;
   CloseLocalFile();
   FRequestDoneFlag = false;  // the step that waited ends now
   DoneStep(FRequestResult);

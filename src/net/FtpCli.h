@@ -3,6 +3,12 @@
 // request sends one command or a short fixed sequence, returns at once, and
 // ends later with OnRequestDone (request code and error number: 0, an FTP
 // reply code, a Windows Sockets number or a SOCKS number).
+//
+// Read TFtpRequestState first: it says where the request under way stands.
+// Every final reply is handled in TCustomFtpCli::OnFinalReply, one switch on
+// what the request waits for; a failure is ended by FailRequest; the steps of
+// a composite request are listed in RunStep. TFtpState is the outward state
+// that OnStateChange and the trace show.
 
 #include <QObject>
 #include <chrono>
@@ -10,6 +16,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,6 +24,63 @@
 #include "Exception.h"
 #include "FtpReply.h"
 #include "WSocket.h"
+
+// The steps of composite requests, in the fixed order in which they run.
+enum class TFtpStep { Open, User, Pass, Cwd, TypeSet, Port, Rest, Get, Dir, Quit };
+
+// What kind of request is under way.
+enum class TFtpRun {
+  Idle,       // none: a new request may start
+  Single,     // one command; its final reply ends the request
+  Composite,  // a fixed sequence of steps (ConnectAsync, GetAsync, ...)
+};
+
+// What the request under way waits for next. OnFinalReply switches on it.
+enum class TFtpWait {
+  Nothing,   // no reply: idle, between two steps, or the request has ended
+  Lookup,    // the name of the server (or proxy): ControlDnsLookupDone
+  Greeting,  // the connect, then the server's 220
+  Reply,     // the final reply of a command
+  Transfer,  // the replies of LIST or RETR and the close of the data connection
+  Quit,      // QUIT was sent: its reply, then the server's close ends the request
+};
+
+// How far a LIST or RETR has come. It ends once both the final reply and the
+// close of the data connection have arrived, in either order.
+struct TFtpTransfer {
+  enum TStage {
+    Idle,       // no transfer under way
+    Requested,  // the command is out, no preliminary reply yet
+    Started,    // 150 or 125 arrived
+    ReplyDone,  // the final reply (226/250) arrived
+  };
+  // What went wrong on our side; the first report of the server or the
+  // socket is told before it.
+  enum TFault { None, Aborted, WriteFailed };
+  TStage Stage = Idle;
+  std::optional<int> DataClosed;  // the data connection's close: its error
+  TFault Fault = None;
+  std::string WriteError;  // a full disk's message, else empty
+
+  bool Active() const { return Stage != Idle; }
+  bool Complete() const { return Stage == ReplyDone && DataClosed.has_value(); }
+};
+
+// Where a request and its transfer stand.
+struct TFtpRequestState {
+  TFtpRun Run = TFtpRun::Idle;
+  TFtpWait Wait = TFtpWait::Nothing;
+  // The step of the composite request that ran last (none yet in this one).
+  std::optional<TFtpStep> Step;
+  TFtpTransfer Transfer;
+};
+
+// Where the control connection stands.
+enum class TFtpLink {
+  Closed,      // none, or it was closed
+  Connecting,  // name lookup, connect, SOCKS negotiation
+  Connected,   // the session is up (the greeting may still be on its way)
+};
 
 class TStream;
 class TFtpLocalFile;
@@ -101,9 +165,6 @@ extern const char* const FtpDataConnectionFailed;
 // "ftpsReady" and so on, for traces.
 const char* FtpStateName(TFtpState State);
 
-// The steps of composite requests, in the fixed order in which they run.
-enum class TFtpStep { Open, User, Pass, Cwd, TypeSet, Port, Rest, Get, Dir, Quit };
-
 class TCustomFtpCli {
  public:
   TCustomFtpCli();
@@ -180,7 +241,7 @@ class TCustomFtpCli {
   void SetPassive(bool V) { FPassive = FConnectionType == ftpDirect ? V : true; }
   // The step of the last composite request that ran last: where it ended
   // when it failed.
-  TFtpStep LastStep() const { return FLastStep; }
+  TFtpStep LastStep() const { return FRequest.Step.value_or(TFtpStep::Open); }
   // The offset of RestGetAsync; a finished transfer sets it back to 0.
   int64_t ResumeAt() const { return FResumeAt; }
   void SetResumeAt(int64_t V) { FResumeAt = V; }
@@ -210,8 +271,6 @@ class TCustomFtpCli {
   std::function<void(TCustomFtpCli* Sender, std::string& Line)> OnDisplayFile;
 
  private:
-  using TReplyHandler = void (TCustomFtpCli::*)();
-
   // Engine: state, commands, replies, request ends.
   void SetState(TFtpState NewState);
   bool UsageError(const std::string& Msg);
@@ -219,7 +278,7 @@ class TCustomFtpCli {
   void Trace(const std::string& Line);
   void SendCommand(std::string Cmd);
   bool ExecAsync(TFtpRequest Rq, const std::string& Cmd, std::vector<int> OkReplies,
-                 bool IsQuit = false);
+                 TFtpWait Wait = TFtpWait::Reply);
   bool StartSingle(TFtpRequest Rq);
   bool HighLevelAsync(TFtpRequest Rq, std::set<TFtpStep> Steps);
   void RunNextStep();
@@ -227,11 +286,22 @@ class TCustomFtpCli {
   void DoneStep(int Error);
   void FinishRequest(int Error);
   void PostRequestDone(TFtpRequest Rq, int Error);
-  void GeneralReply();
-  void ProcessLine(const std::string& Line);
-  void FailWithWinsock(int Error);
   void Guarded(const std::function<void()>& Body);
   void HandleBgException(const std::exception& E);
+
+  // Replies. ProcessLine takes every line; OnFinalReply hands a final reply
+  // to the handler of what the request waits for.
+  void ProcessLine(const std::string& Line);
+  void OnFinalReply(const TFtpReplyLine& Reply);
+  void GreetingReply(const TFtpReplyLine& Reply);
+  void CommandReply();
+  void TransferReply();
+
+  // Failures. NoteFailure sets what LastResponse, StatusCode and
+  // ErrorMessage tell; FailRequest also ends the request (Error: what
+  // OnRequestDone carries, when not Code).
+  void NoteFailure(int Code, const std::string& Text);
+  void FailRequest(int Code, const std::string& Text, int Error = 0);
 
   // Steps.
   bool DoOpen();
@@ -243,30 +313,35 @@ class TCustomFtpCli {
   bool DoPort();
   bool DoRest();
   bool DoTransfer(TFtpRequest Rq);
+  bool ConnectPassiveData();
   bool OpenLocalTarget();
   bool CanResume();
   bool FailLocalTarget();
   void ApplySocks(TWSocket& Socket);
   void TraceSocketStates(TWSocket& Socket, const char* Name);
 
-  // Control socket events.
+  // Control connection. ControlReceive and ControlSend are the only places
+  // where its bytes pass: a layer between the socket and the line reader
+  // (encryption) goes there.
   void ControlDnsLookupDone(uint16_t Error);
   void ControlSessionConnected(uint16_t Error);
   void ControlDataAvailable();
   void ControlSessionClosed(uint16_t Error);
+  int ControlReceive(char* Buffer, int Size);
+  void ControlSend(const std::string& Line);
   // Closes the control connection of a server that broke the protocol.
-  void DropControl(const char* Reason);
+  void DropControl(int Code, const std::string& Reason);
 
-  // Data connection.
-  void TransferReply();
+  // Data connection; DataReceive is where its bytes pass.
   void InstallDataHandlers();
   void DataSessionAvailable(uint16_t Error);
   void DataSessionConnected(uint16_t Error);
   void DataDataAvailable();
+  int DataReceive(char* Buffer, int Size);
   void DataSessionClosed(uint16_t Error);
   void WriteReceived(const char* Data, int Len);
   void CloseLocalFile();
-  void NoteWriteFailure(const std::exception& E);
+  void NoteWriteFailure(const std::string& DiskFullText);
   void LocalFileFailed();
   void EndTransfer(int Error);
   void CheckTransferDone();
@@ -308,33 +383,21 @@ class TCustomFtpCli {
   std::string FErrorMessage;
   int FRequestResult = 0;  // of the command under way
   int FLastResult = 0;     // of the last request that ended
-  bool FBusy = false;      // a request is under way
-  bool FComposite = false;
+  TFtpRequestState FRequest;
+  TFtpLink FLink = TFtpLink::Closed;
+  // Set once the step (or single request) under way has ended: a second end
+  // notice of the same step is ignored.
   bool FRequestDoneFlag = true;
-  std::set<TFtpStep> FStepSet;
-  bool FHaveLastStep = false;
-  TFtpStep FLastStep = TFtpStep::Open;
-  bool FQuitStepRan = false;
+  std::set<TFtpStep> FStepSet;  // the steps still to run
   std::string FSavedLastResponse;
   int FSavedStatusCode = 0;
   std::vector<int> FOkReplies;
-  TReplyHandler FNext = nullptr;
-  bool FQuitPending = false;
-  bool FConnected = false;
   TFtpLineReader FReader;
   size_t FReplyBytes = 0;  // received since the last command was sent
   std::chrono::steady_clock::time_point FDeadline;
 
   std::string FDataCommand = "LIST";
   std::string FPasvResponse;
-  bool FTransferActive = false;
-  bool FTransferStarted = false;  // 150/125 seen
-  bool FReplyDone = false;
-  bool FDataDone = false;
-  int FDataCloseError = 0;
-  bool FTransferAborted = false;
-  bool FLocalWriteFailed = false;
-  std::string FLocalWriteError;  // a full disk's message, else empty
   int64_t FByteCount = 0;
   std::chrono::steady_clock::time_point FStartTick;
   std::chrono::steady_clock::time_point FStopTick;

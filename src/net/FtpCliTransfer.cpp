@@ -35,7 +35,7 @@ bool IsTransferEnd(int Code) {
 bool TCustomFtpCli::DoPort() {
   if (FPassive) return ExecAsync(ftpPortAsync, "PASV", {200, 227});
   if (!IsReady()) return UsageError("FTP component not ready");
-  if (!FConnected) return UsageError("FTP component not connected");
+  if (FLink != TFtpLink::Connected) return UsageError("FTP component not connected");
   TWSocket& data = *FDataSocket;
   data.OnSessionClosed = nullptr;
   if (data.State() != wsClosed) data.Close();
@@ -68,66 +68,59 @@ bool TCustomFtpCli::DoPort() {
 
 bool TCustomFtpCli::DoTransfer(TFtpRequest Rq) {
   const std::string command = Rq == ftpDirAsync ? "LIST" : "RETR";
-  if (!FConnected) return UsageError(command + ": not connected");
+  if (FLink != TFtpLink::Connected) return UsageError(command + ": not connected");
   if (FLocalFileName.empty() && !FLocalStream && !FDisplayFileFlag)
     return UsageError("LocalFileName empty");
   StartSingle(Rq);
   FDataCommand = command;
-  FTransferStarted = FReplyDone = FDataDone = false;
-  FTransferAborted = FLocalWriteFailed = false;
-  FLocalWriteError.clear();
-  FDataCloseError = 0;
+  FRequest.Transfer = TFtpTransfer();
   FByteCount = 0;
   FDisplayLine.clear();
-  TWSocket& data = *FDataSocket;
-  data.OnSessionAvailable = [this](TCustomWSocket*, uint16_t e) {
+  FDataSocket->OnSessionAvailable = [this](TCustomWSocket*, uint16_t e) {
     Guarded([&] { DataSessionAvailable(e); });
   };
   if (!OpenLocalTarget()) return FailLocalTarget();
-  FTransferActive = true;
-  if (FPassive) {
-    uint32_t offeredIp = 0;
-    uint16_t port = 0;
-    if (!FtpParsePasvReply(FPasvResponse, offeredIp, port)) {
-      FLastResponse = "550 Invalid passive reply: " + FPasvResponse;
-      FStatusCode = 550;
-      FErrorMessage = FLastResponse;
-      EndTransfer(550);
-      return true;
-    }
-    // The data connection goes to the address the control connection
-    // reached, whatever the reply names: following it would let a server
-    // direct our connections at third parties.
-    data.OnSessionClosed = nullptr;
-    if (data.State() != wsClosed) data.Close();
-    ApplySocks(data);
-    data.SetAddr(FControlSocket->Addr());
-    data.SetPort(std::to_string(port));
-    data.SetProto("tcp");
-    data.SetLocalAddr(FLocalAddr);
-    data.SetLingerOnOff(wsLingerOff);
-    data.SetLingerTimeout(0);
-    data.SetComponentOptions(wsoNoReceiveLoop);
-    data.OnSessionConnected = [this](TCustomWSocket*, uint16_t e) {
-      Guarded([&] { DataSessionConnected(e); });
-    };
-    InstallDataHandlers();
-    try {
-      data.Connect();
-    } catch (const Exception& e) {
-      FLastResponse = std::string("550 ") + e.ClassName() + ": " + e.Message();
-      FStatusCode = 550;
-      FErrorMessage = FLastResponse;
-      EndTransfer(550);
-      return true;
-    }
-  }
-  FNext = &TCustomFtpCli::TransferReply;
+  FRequest.Transfer.Stage = TFtpTransfer::Requested;
+  if (FPassive && !ConnectPassiveData()) return true;
   FOkReplies.clear();
-  FQuitPending = false;
+  FRequest.Wait = TFtpWait::Transfer;
   FErrorMessage.clear();
   SetState(ftpsAwaitingReply);
   SendCommand(FHostFileName.empty() ? FDataCommand : FDataCommand + " " + FHostFileName);
+  return true;
+}
+
+// The data connection goes to the address the control connection reached,
+// whatever the reply names: following it would let a server direct our
+// connections at third parties. False when the request ended.
+bool TCustomFtpCli::ConnectPassiveData() {
+  uint32_t offeredIp = 0;
+  uint16_t port = 0;
+  if (!FtpParsePasvReply(FPasvResponse, offeredIp, port)) {
+    FailRequest(550, "550 Invalid passive reply: " + FPasvResponse);
+    return false;
+  }
+  TWSocket& data = *FDataSocket;
+  data.OnSessionClosed = nullptr;
+  if (data.State() != wsClosed) data.Close();
+  ApplySocks(data);
+  data.SetAddr(FControlSocket->Addr());
+  data.SetPort(std::to_string(port));
+  data.SetProto("tcp");
+  data.SetLocalAddr(FLocalAddr);
+  data.SetLingerOnOff(wsLingerOff);
+  data.SetLingerTimeout(0);
+  data.SetComponentOptions(wsoNoReceiveLoop);
+  data.OnSessionConnected = [this](TCustomWSocket*, uint16_t e) {
+    Guarded([&] { DataSessionConnected(e); });
+  };
+  InstallDataHandlers();
+  try {
+    data.Connect();
+  } catch (const Exception& e) {
+    FailRequest(550, std::string("550 ") + e.ClassName() + ": " + e.Message());
+    return false;
+  }
   return true;
 }
 
@@ -158,11 +151,8 @@ bool TCustomFtpCli::OpenLocalTarget() {
 
 // The request ends before the transfer: the local file cannot be had.
 bool TCustomFtpCli::FailLocalTarget() {
-  FLastResponse = "Unable to open local file " + FLocalFileName;
-  FStatusCode = 550;
-  FErrorMessage = FLastResponse;
   if (FDataSocket->State() != wsClosed) FDataSocket->Close();
-  DoneStep(550);
+  FailRequest(550, "Unable to open local file " + FLocalFileName);
   return true;
 }
 
@@ -217,44 +207,33 @@ void TCustomFtpCli::DataSessionAvailable(uint16_t Error) {
 }
 
 void TCustomFtpCli::DataSessionConnected(uint16_t Error) {
-  if (!FTransferActive) return;
-  if (Error != 0) {
-    FLastResponse = std::string(FtpDataConnectionFailed) + ", error #" + std::to_string(Error);
-    FStatusCode = 550;
-    FErrorMessage = FLastResponse;
-    EndTransfer(550);
-    return;
-  }
+  if (!FRequest.Transfer.Active()) return;
+  if (Error != 0)
+    return FailRequest(550,
+                       std::string(FtpDataConnectionFailed) + ", error #" + std::to_string(Error));
   FStartTick = std::chrono::steady_clock::now();
 }
 
+// The replies of LIST and RETR: a preliminary reply, then the final one;
+// 226 or 250 alone is a success too.
 void TCustomFtpCli::TransferReply() {
-  Trace("< " + FLastResponse);
-  FStatusCode = FtpClassifyReply(FLastResponse).Code;
-  if (!FTransferStarted) {
-    if (IsTransferStart(FStatusCode)) {
-      FTransferStarted = true;
-      return;
-    }
-    if (FStatusCode == 226 || FStatusCode == 250) {
-      // Done without a preliminary reply: still a success.
-      FTransferStarted = FReplyDone = true;
-      return CheckTransferDone();
-    }
-    FErrorMessage = FLastResponse;
-    return EndTransfer(FStatusCode);
+  TFtpTransfer& transfer = FRequest.Transfer;
+  if (transfer.Stage == TFtpTransfer::Requested && IsTransferStart(FStatusCode)) {
+    transfer.Stage = TFtpTransfer::Started;
+    return;
   }
-  if (IsTransferEnd(FStatusCode)) {
-    FReplyDone = true;
+  const bool started = transfer.Stage != TFtpTransfer::Requested;
+  if (started ? IsTransferEnd(FStatusCode) : FStatusCode == 226 || FStatusCode == 250) {
+    transfer.Stage = TFtpTransfer::ReplyDone;
     return CheckTransferDone();
   }
   FErrorMessage = FLastResponse;
-  Trace("! RETR/LIST/NLST Failed");
+  if (started) Trace("! RETR/LIST/NLST Failed");
   EndTransfer(FStatusCode);
 }
 
 void TCustomFtpCli::EndTransfer(int Error) {
-  FTransferActive = false;
+  FRequest.Transfer.Stage = TFtpTransfer::Idle;
   CloseLocalFile();
   if (FDataSocket->State() != wsClosed) FDataSocket->Close();
   FRequestResult = Error;
@@ -265,28 +244,30 @@ void TCustomFtpCli::DataDataAvailable() {
   FDataBuffer.resize(DataBufferSize);
   char* buffer = FDataBuffer.data();
   TWSocket& data = *FDataSocket;
-  if (!FTransferActive) {
-    data.Receive(buffer, DataBufferSize);
+  if (!FRequest.Transfer.Active()) {
+    DataReceive(buffer, DataBufferSize);
     return;
   }
   FDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(FTimeout);
   bool abort = false;
   if (OnProgress) OnProgress(this, FByteCount, abort);
-  if (!FTransferActive) return;
+  if (!FRequest.Transfer.Active()) return;
   if (abort) {
     Trace("! Abort requested");
-    FTransferAborted = true;
+    FRequest.Transfer.Fault = TFtpTransfer::Aborted;
     data.Close();
     return;
   }
-  const int handle = data.HSocket();
+  const TSocketToken connection = data.Token();
   for (int64_t taken = 0; taken < MaxBytesPerNotice;) {
-    const int n = data.Receive(buffer, DataBufferSize);
+    const int n = DataReceive(buffer, DataBufferSize);
     if (n > 0) {
       FByteCount += n;
       taken += n;
       WriteReceived(buffer, n);
-      if (FLocalWriteFailed || !FTransferActive || data.HSocket() != handle) return;
+      if (FRequest.Transfer.Fault == TFtpTransfer::WriteFailed || !FRequest.Transfer.Active() ||
+          !connection.Current())
+        return;
       continue;
     }
     if (n < 0 && data.LastError() != WSAEWOULDBLOCK && data.State() == wsConnected) {
@@ -297,8 +278,12 @@ void TCustomFtpCli::DataDataAvailable() {
   }
 }
 
+int TCustomFtpCli::DataReceive(char* Buffer, int Size) {
+  return FDataSocket->Receive(Buffer, Size);
+}
+
 void TCustomFtpCli::WriteReceived(const char* Data, int Len) {
-  if (FLocalWriteFailed) return;
+  if (FRequest.Transfer.Fault == TFtpTransfer::WriteFailed) return;
   try {
     if (FLocalFile) {
       if (!FLocalFile->Write(Data, size_t(Len))) return LocalFileFailed();
@@ -316,48 +301,49 @@ void TCustomFtpCli::WriteReceived(const char* Data, int Len) {
     }
   } catch (const std::exception& e) {
     Trace("! Error writing local file");
-    NoteWriteFailure(e);
+    const auto* stream = dynamic_cast<TBufferedFileStream*>(FLocalStream);
+    const bool diskFull = stream && e.what() == DiskFullMessage(stream->FileName());
+    NoteWriteFailure(diskFull ? e.what() : std::string());
     FDataSocket->Shutdown(SD_BOTH);
   }
 }
 
-// A full disk is told as such, with the file's name.
-void TCustomFtpCli::NoteWriteFailure(const std::exception& E) {
-  FLocalWriteFailed = true;
-  const auto* stream = dynamic_cast<TBufferedFileStream*>(FLocalStream);
-  if (stream && E.what() == DiskFullMessage(stream->FileName())) FLocalWriteError = E.what();
+// DiskFullText: a full disk's message, with the file's name, else empty. An
+// abort stays what the transfer tells: the user asked for it.
+void TCustomFtpCli::NoteWriteFailure(const std::string& DiskFullText) {
+  TFtpTransfer& transfer = FRequest.Transfer;
+  if (transfer.Fault == TFtpTransfer::None) transfer.Fault = TFtpTransfer::WriteFailed;
+  if (!DiskFullText.empty()) transfer.WriteError = DiskFullText;
 }
 
 void TCustomFtpCli::LocalFileFailed() {
   Trace("! Error writing local file");
-  FLocalWriteFailed = true;
-  if (IsDiskFullError(FLocalFile->Error()))
-    FLocalWriteError = DiskFullMessage(FLocalFile->FileName());
+  NoteWriteFailure(IsDiskFullError(FLocalFile->Error()) ? DiskFullMessage(FLocalFile->FileName())
+                                                        : std::string());
   FDataSocket->Shutdown(SD_BOTH);
 }
 
 void TCustomFtpCli::CloseLocalFile() {
   if (!FLocalFile) return;
   // A write the file system took on trust may still fail here.
-  if (!FLocalFile->Close() && FTransferActive && !FLocalWriteFailed) {
+  if (!FLocalFile->Close() && FRequest.Transfer.Active() &&
+      FRequest.Transfer.Fault != TFtpTransfer::WriteFailed) {
     Trace("! Error writing local file");
-    FLocalWriteFailed = true;
-    if (IsDiskFullError(FLocalFile->Error()))
-      FLocalWriteError = DiskFullMessage(FLocalFile->FileName());
+    NoteWriteFailure(IsDiskFullError(FLocalFile->Error()) ? DiskFullMessage(FLocalFile->FileName())
+                                                          : std::string());
   }
   FLocalFile.reset();
 }
 
 void TCustomFtpCli::DataSessionClosed(uint16_t Error) {
-  if (!FTransferActive) return;
+  if (!FRequest.Transfer.Active()) return;
   CloseLocalFile();
   if (FDisplayFileFlag && !FDisplayLine.empty() && OnDisplayFile) {
     OnDisplayFile(this, FDisplayLine);
     FDisplayLine.clear();
   }
   FStopTick = std::chrono::steady_clock::now();
-  FDataCloseError = Error;
-  FDataDone = true;
+  FRequest.Transfer.DataClosed = Error;
   CheckTransferDone();
 }
 
@@ -377,21 +363,22 @@ std::string TCustomFtpCli::TransferStatistics() const {
 }
 
 void TCustomFtpCli::CheckTransferDone() {
-  if (!FReplyDone || !FDataDone || !FTransferActive) return;
-  FTransferActive = false;
+  TFtpTransfer& transfer = FRequest.Transfer;
+  if (!transfer.Complete()) return;
+  transfer.Stage = TFtpTransfer::Idle;
   Trace(TransferStatistics());
   FResumeAt = 0;
-  int result = FDataCloseError;
+  int result = *transfer.DataClosed;
   if (result != 0) {
     FErrorMessage = "426 Data connection closed. " + WSocketErrorDesc(result) +
                     " (Winsock error #" + std::to_string(result) + ")";
-  } else if (FTransferAborted) {
+  } else if (transfer.Fault == TFtpTransfer::Aborted) {
     result = 426;
     FErrorMessage = "426 Operation aborted.";
-  } else if (FLocalWriteFailed) {
+  } else if (transfer.Fault == TFtpTransfer::WriteFailed) {
     result = 426;
-    FErrorMessage = "426 " + (FLocalWriteError.empty() ? std::string("Error writing local file.")
-                                                       : FLocalWriteError);
+    FErrorMessage = "426 " + (transfer.WriteError.empty() ? std::string("Error writing local file.")
+                                                          : transfer.WriteError);
   }
   FRequestResult = result;
   DoneStep(result);

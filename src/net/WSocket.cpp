@@ -44,11 +44,20 @@ TCustomWSocket::TCustomWSocket() = default;
 TCustomWSocket::~TCustomWSocket() {
   FDestroying = true;
   CancelDnsLookup();
-  if (FHSocket != -1) {
-    DestroyNotifiers();
-    ::close(FHSocket);
-    FHSocket = -1;
-  }
+  ReleaseHandle();
+}
+
+void TCustomWSocket::AdoptHandle(int Handle) {
+  FHSocket = Handle;
+  ++FGeneration;
+}
+
+void TCustomWSocket::ReleaseHandle() {
+  if (FHSocket == -1) return;
+  DestroyNotifiers();
+  ::close(FHSocket);
+  FHSocket = -1;
+  ++FGeneration;
 }
 
 void TCustomWSocket::AssignDefaultValue() {
@@ -60,7 +69,7 @@ void TCustomWSocket::AssignDefaultValue() {
   FLocalAddr = anyAddress;
   FLingerOnOff = wsLingerOn;
   FLingerTimeout = 0;
-  FHSocket = -1;
+  ReleaseHandle();
   FAllSent = true;
   FConnectPending = false;
   ChangeState(wsClosed);
@@ -102,11 +111,7 @@ void TCustomWSocket::RaiseException(const std::string& Text) {
 void TCustomWSocket::SocketError(const std::string& FuncName, int Error) {
   if (Error == WSAECONNRESET || Error == WSAENOTCONN) {
     const bool wasOpen = FState != wsClosed;
-    if (FHSocket != -1) {
-      DestroyNotifiers();
-      ::close(FHSocket);
-      FHSocket = -1;
-    }
+    ReleaseHandle();
     if (wasOpen && !FCloseInvoked) {
       FCloseInvoked = true;
       TriggerSessionClosed(static_cast<uint16_t>(Error));
@@ -148,15 +153,16 @@ void TCustomWSocket::ChangeState(TSocketState NewState) {
 
 void TCustomWSocket::CreateNotifiers() {
   const int handle = FHSocket;
+  const TSocketToken connection = Token();
   FReadNotifier = new QSocketNotifier(handle, QSocketNotifier::Read, &FWindow);
   QObject::connect(FReadNotifier, &QSocketNotifier::activated, &FWindow,
-                   [this, handle] { ReadReady(handle); });
+                   [this, connection] { ReadReady(connection); });
   // Made without a socket and then given one, the notifier starts disabled
   // and never passes through the event loop's list of watched sockets.
   FWriteNotifier = new QSocketNotifier(QSocketNotifier::Write, &FWindow);
   FWriteNotifier->setSocket(handle);
   QObject::connect(FWriteNotifier, &QSocketNotifier::activated, &FWindow,
-                   [this, handle] { WriteReady(handle); });
+                   [this, connection] { WriteReady(connection); });
 }
 
 void TCustomWSocket::DestroyNotifiers() {
@@ -208,7 +214,7 @@ void TCustomWSocket::ConnectTo(uint32_t Ip, uint16_t Port) {
   DeleteBufferList();
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return SocketError("Connect (socket)", LastSocketError());
-  FHSocket = fd;
+  AdoptHandle(fd);
   FCloseInvoked = false;
   FPeerClosed = false;
   FPeerError = 0;
@@ -254,7 +260,8 @@ void TCustomWSocket::ConnectTo(uint32_t Ip, uint16_t Port) {
   // the event like any other connect failure.
   const uint16_t error = static_cast<uint16_t>(LastSocketError());
   FWriteNotifier->setEnabled(false);
-  Post([this, fd, error] { CompleteConnect(fd, error); });
+  const TSocketToken connection = Token();
+  Post([this, connection, error] { CompleteConnect(connection, error); });
 }
 
 bool TCustomWSocket::ResolveEndpoint(const char* Operation, uint32_t& Ip, uint16_t& Port) {
@@ -278,7 +285,7 @@ void TCustomWSocket::Listen() {
   if (!ResolveEndpoint("listen", ip, port)) return;
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return SocketError("socket", LastSocketError());
-  FHSocket = fd;
+  AdoptHandle(fd);
   FCloseInvoked = false;
   ChangeState(wsOpened);
   const int on = 1;
@@ -315,12 +322,10 @@ void TCustomWSocket::Dup(int NewHSocket) {
     return RaiseException(WSocketErrorText(WSAEINVAL, "Dup"));
   }
   if (FHSocket != -1) {
-    DestroyNotifiers();
-    ::close(FHSocket);
-    FHSocket = -1;
+    ReleaseHandle();
     ChangeState(wsClosed);
   }
-  FHSocket = NewHSocket;
+  AdoptHandle(NewHSocket);
   FCloseInvoked = false;
   FPeerClosed = false;
   FPeerError = 0;
@@ -330,23 +335,20 @@ void TCustomWSocket::Dup(int NewHSocket) {
   ChangeState(wsConnected);
 }
 
-void TCustomWSocket::ReadReady(int Handle) {
-  if (Handle != FHSocket) return;
+void TCustomWSocket::ReadReady(TSocketToken Connection) {
+  if (!Connection.Current()) return;
   Guarded([&] {
     if (FState == wsListening) {
       if (OnSessionAvailable) OnSessionAvailable(this, 0);
       return;
     }
     if (FConnectPending) {
-      int soError = 0;
-      socklen_t len = sizeof soError;
-      ::getsockopt(FHSocket, SOL_SOCKET, SO_ERROR, &soError, &len);
-      CompleteConnect(Handle, static_cast<uint16_t>(WSocketErrnoToError(soError)));
-      if (Handle != FHSocket) return;
+      CompletePendingConnect();
+      if (!Connection.Current()) return;
     }
     FReceiveCalled = false;
     ReceiveLoop((FComponentOptions & wsoNoReceiveLoop) != 0);
-    if (Handle != FHSocket) return;
+    if (!Connection.Current()) return;
     if (!FReceiveCalled && !FPeerClosed && FPeerError == 0) {
       // Nobody read during this notice: look whether the peer has gone.
       char probe;
@@ -358,53 +360,57 @@ void TCustomWSocket::ReadReady(int Handle) {
   });
 }
 
-void TCustomWSocket::WriteReady(int Handle) {
-  if (Handle != FHSocket) return;
+void TCustomWSocket::WriteReady(TSocketToken Connection) {
+  if (!Connection.Current()) return;
   Guarded([&] {
     if (FConnectPending) {
-      int soError = 0;
-      socklen_t len = sizeof soError;
-      ::getsockopt(FHSocket, SOL_SOCKET, SO_ERROR, &soError, &len);
-      CompleteConnect(Handle, static_cast<uint16_t>(WSocketErrnoToError(soError)));
-      if (Handle != FHSocket || FState != wsConnected) return;
+      CompletePendingConnect();
+      if (!Connection.Current() || FState != wsConnected) return;
     }
     TryToSend();
-    if (Handle == FHSocket && FAllSent && OnDataSent) OnDataSent(this, 0);
+    if (Connection.Current() && FAllSent && OnDataSent) OnDataSent(this, 0);
   });
 }
 
-void TCustomWSocket::CompleteConnect(int Handle, uint16_t Error) {
-  if (Handle != FHSocket || !FConnectPending) return;
+void TCustomWSocket::CompletePendingConnect() {
+  int soError = 0;
+  socklen_t len = sizeof soError;
+  ::getsockopt(FHSocket, SOL_SOCKET, SO_ERROR, &soError, &len);
+  CompleteConnect(Token(), static_cast<uint16_t>(WSocketErrnoToError(soError)));
+}
+
+void TCustomWSocket::CompleteConnect(TSocketToken Connection, uint16_t Error) {
+  if (!Connection.Current() || !FConnectPending) return;
   FConnectPending = false;
   UpdateWriteNotifier();
   // A connect that failed never was connected: it goes from connecting to closed.
   if (Error == 0 && FState != wsConnected) ChangeState(wsConnected);
   TriggerSessionConnected(Error);
-  if (Error != 0 && Handle == FHSocket) InternalClose(false, Error);
+  if (Error != 0 && Connection.Current()) InternalClose(false, Error);
 }
 
 void TCustomWSocket::ReceiveLoop(bool SingleRead) {
-  const int handle = FHSocket;
+  const TSocketToken connection = Token();
   do {
     TriggerDataAvailable(0);
-    if (handle != FHSocket || FPeerClosed || FPeerError != 0) return;
+    if (!connection.Current() || FPeerClosed || FPeerError != 0) return;
   } while (!SingleRead && RcvdCount() > 0);
 }
 
 void TCustomWSocket::HandleCloseBit(uint16_t Error) {
   if (FState == wsConnecting) return;
-  const int handle = FHSocket;
+  const TSocketToken connection = Token();
   // What the peer sent before it left is delivered first.
-  while (handle == FHSocket && RcvdCount() > 0) {
+  while (connection.Current() && RcvdCount() > 0) {
     FPeerClosed = false;
     TriggerDataAvailable(Error);
   }
-  if (handle != FHSocket) return;
+  if (!connection.Current()) return;
   if (!FCloseInvoked) {
     FCloseInvoked = true;
     TriggerSessionClosed(Error);
   }
-  if (handle == FHSocket) InternalClose(false, Error);
+  if (connection.Current()) InternalClose(false, Error);
 }
 
 void TCustomWSocket::TriggerSessionConnected(uint16_t Error) {
@@ -476,11 +482,12 @@ int TCustomWSocket::Send(const void* Data, int Len) {
     left -= n;
   }
   FAllSent = false;
-  const int handle = FHSocket;
+  const TSocketToken connection = Token();
   TryToSend();
   // OnDataSent follows from the event loop; without a handler there is
   // nothing to report, and the pass through the loop would be for nothing.
-  if (handle == FHSocket && FAllSent && OnDataSent) Post([this, handle] { WriteReady(handle); });
+  if (connection.Current() && FAllSent && OnDataSent)
+    Post([this, connection] { WriteReady(connection); });
   return Len;
 }
 
@@ -533,9 +540,9 @@ void TCustomWSocket::Close() {
 }
 
 void TCustomWSocket::CloseDelayed() {
-  const int handle = FHSocket;
-  Post([this, handle] {
-    if (handle == FHSocket) Guarded([this] { Close(); });
+  const TSocketToken connection = Token();
+  Post([this, connection] {
+    if (connection.Current()) Guarded([this] { Close(); });
   });
 }
 
@@ -556,16 +563,15 @@ void TCustomWSocket::InternalClose(bool ShutdownFirst, uint16_t Error) {
     return;
   }
   if (ShutdownFirst && FState == wsConnected) ::shutdown(FHSocket, SHUT_WR);
-  DestroyNotifiers();
-  ::close(FHSocket);
-  FHSocket = -1;
+  ReleaseHandle();
+  const TSocketToken closed = Token();
   const bool report = !FCloseInvoked && !FDestroying;
   FCloseInvoked = true;
   ChangeState(wsClosed);
   DeleteBufferList();
   if (report) TriggerSessionClosed(Error);
   // A handler may already have started a new connection on this socket.
-  if (FHSocket == -1) AssignDefaultValue();
+  if (closed.Current()) AssignDefaultValue();
 }
 
 int TCustomWSocket::GetSockName(std::string& Addr, uint16_t& Port) {

@@ -75,6 +75,24 @@ bool BgExceptionMayClose(const Handler& OnBgException, Sender* Self, const std::
   return canClose;
 }
 
+class TCustomWSocket;
+
+// One connection of a socket. A handler the socket calls may close it, or
+// close it and start another on the same object; code that goes on after
+// such a call asks Current() before it touches the socket again. (A handle
+// number is no such name: the system gives a closed one out again.)
+class TSocketToken {
+ public:
+  bool Current() const;
+
+ private:
+  friend class TCustomWSocket;
+  TSocketToken(const TCustomWSocket* Socket, uint64_t Generation)
+      : FSocket(Socket), FGeneration(Generation) {}
+  const TCustomWSocket* FSocket;
+  uint64_t FGeneration;
+};
+
 class TCustomWSocket {
  public:
   using TErrorEvent = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
@@ -127,6 +145,8 @@ class TCustomWSocket {
   void SetMultiThreaded(bool Value) { FMultiThreaded = Value; }
   bool AllSent() const { return FAllSent; }
   int HSocket() const { return FHSocket; }
+  // The connection the socket has now (or its absence).
+  TSocketToken Token() const { return TSocketToken(this, FGeneration); }
   // Number of blocks in the send queue (for tests and diagnostics).
   int SendQueueBlocks() const { return static_cast<int>(FBufList.size()); }
 
@@ -172,14 +192,21 @@ class TCustomWSocket {
   bool FDestroying = false;
 
  private:
+  friend class TSocketToken;
   struct TDnsJob;
 
+  // The only places where the handle changes: each starts a new connection
+  // as far as TSocketToken is concerned.
+  void AdoptHandle(int Handle);
+  void ReleaseHandle();
   void CreateNotifiers();
   void DestroyNotifiers();
   void UpdateWriteNotifier();
-  void ReadReady(int Handle);
-  void WriteReady(int Handle);
-  void CompleteConnect(int Handle, uint16_t Error);
+  void ReadReady(TSocketToken Connection);
+  void WriteReady(TSocketToken Connection);
+  // Takes the outcome of a pending connect from the socket.
+  void CompletePendingConnect();
+  void CompleteConnect(TSocketToken Connection, uint16_t Error);
   void ReceiveLoop(bool SingleRead);
   void HandleCloseBit(uint16_t Error);
   void DropReceived();
@@ -193,6 +220,7 @@ class TCustomWSocket {
   QSocketNotifier* FReadNotifier = nullptr;
   QSocketNotifier* FWriteNotifier = nullptr;
   int FHSocket = -1;
+  uint64_t FGeneration = 0;  // counts the changes of FHSocket
   TSocketState FState = wsClosed;
   int FLastError = 0;
   std::string FLastErrorMessage;
@@ -211,6 +239,10 @@ class TCustomWSocket {
   std::shared_ptr<TDnsJob> FDnsJob;
   uint64_t FDnsId = 0;
 };
+
+inline bool TSocketToken::Current() const {
+  return FSocket->FGeneration == FGeneration;
+}
 
 // socksData: transparent, the negotiation is over (or none is needed).
 enum TSocksState { socksData, socksNegociateMethods, socksAuthenticate, socksConnect };

@@ -146,9 +146,9 @@ void TCustomSocksWSocket::SocksDoAuthenticate() {
 void TCustomSocksWSocket::SocksError(int Error, const std::string& Msg) {
   if (OnSocksError) OnSocksError(this, Error, Msg);
   SetSocksState(socksData);
-  const int handle = HSocket();
+  const TSocketToken connection = Token();
   TCustomWSocket::TriggerSessionConnected(static_cast<uint16_t>(Error));
-  if (handle == HSocket()) InternalClose(false, static_cast<uint16_t>(Error));
+  if (connection.Current()) InternalClose(false, static_cast<uint16_t>(Error));
 }
 
 void TCustomSocksWSocket::TriggerDataAvailable(uint16_t Error) {
@@ -208,10 +208,10 @@ void TCustomSocksWSocket::SocksDone(size_t ReplyLength) {
   FSocksPending = FSocksRcv.substr(ReplyLength);
   FSocksRcv.clear();
   SetSocksState(socksData);
-  const int handle = HSocket();
+  const TSocketToken connection = Token();
   TCustomWSocket::TriggerSessionConnected(0);
   // Application bytes that travelled with the reply are read first.
-  if (handle == HSocket() && !FSocksPending.empty()) TriggerDataAvailable(0);
+  if (connection.Current() && !FSocksPending.empty()) TriggerDataAvailable(0);
 }
 
 void TCustomSocksWSocket::TriggerSessionClosed(uint16_t Error) {

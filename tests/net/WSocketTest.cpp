@@ -79,6 +79,29 @@ TEST(WSocket, RefusedConnectionEventsInOrder) {
   EXPECT_EQ(events, expected);
 }
 
+// A retry started from the handler of a refused connect is a connection of
+// its own: the end of the refused one must not close it, although the
+// system gives the retry the handle number the refused one had.
+TEST(WSocket, RetryFromRefusedConnectHandlerSurvives) {
+  TestApp();
+  TLoopbackServer server;
+  TWSocket s;
+  std::vector<int> connected;
+  s.OnSessionConnected = [&](TCustomWSocket*, uint16_t e) {
+    connected.push_back(e);
+    if (e == 0 || connected.size() > 1) return;
+    s.Close();
+    s.SetPort(server.Port());
+    s.Connect();
+  };
+  s.SetAddr("127.0.0.1");
+  s.SetPort(std::to_string(FreePort()));
+  s.Connect();
+  ASSERT_TRUE(RunUntil([&] { return connected.size() == 2; }, 5000));
+  EXPECT_EQ(connected, (std::vector<int>{10061, 0}));
+  EXPECT_EQ(s.State(), wsConnected);
+}
+
 TEST(WSocket, SendQueuesBlocksAndReportsDataSentOnce) {
   TestApp();
   TLoopbackServer server;
