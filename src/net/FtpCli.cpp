@@ -304,6 +304,12 @@ bool TCustomFtpCli::RunStep(TFtpStep Step) {
       return DoTransfer(ftpDirAsync);
     case TFtpStep::Quit:
       return DoQuit();
+    case TFtpStep::Auth:
+      return DoAuth();
+    case TFtpStep::Pbsz:
+      return DoPbsz();
+    case TFtpStep::Prot:
+      return DoProt();
   }
   return false;
 }
@@ -370,7 +376,7 @@ void TCustomFtpCli::FailRequest(int Code, const std::string& Text, int Error) {
 // ---- requests ------------------------------------------------------------
 
 bool TCustomFtpCli::ConnectAsync() {
-  return HighLevelAsync(ftpConnectAsync, {TFtpStep::Open, TFtpStep::User, TFtpStep::Pass});
+  return HighLevelAsync(ftpConnectAsync, ConnectSteps());
 }
 bool TCustomFtpCli::DirAsync() {
   return HighLevelAsync(ftpDirAsync, {TFtpStep::Port, TFtpStep::Dir});
@@ -513,6 +519,9 @@ bool TCustomFtpCli::DoOpen() {
   FReader.Clear();
   FReplyBytes = 0;
   FReader.SetAcceptLF((FOptions & ftpAcceptLF) != 0);
+  FDataTls = false;
+  FTlsOutcome = {};
+  if (FTlsMode == ftpTlsOff) FTlsOutcome.Why = "TLS is turned off";
   SetState(ftpsResolving);
   ApplySocks(*FControlSocket);
   FControlSocket->DnsLookup(FConnectionType == ftpProxy ? FProxyServer : FHostName);

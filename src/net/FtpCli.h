@@ -23,10 +23,26 @@
 
 #include "Exception.h"
 #include "FtpReply.h"
+#include "TlsMode.h"
 #include "WSocket.h"
 
 // The steps of composite requests, in the fixed order in which they run.
-enum class TFtpStep { Open, User, Pass, Cwd, TypeSet, Port, Rest, Get, Dir, Quit };
+// AUTH comes before the login, PBSZ and PROT after it (TLS only).
+enum class TFtpStep {
+  Open,
+  Auth,
+  User,
+  Pass,
+  Pbsz,
+  Prot,
+  Cwd,
+  TypeSet,
+  Port,
+  Rest,
+  Get,
+  Dir,
+  Quit
+};
 
 // What kind of request is under way.
 enum class TFtpRun {
@@ -43,6 +59,8 @@ enum class TFtpWait {
   Reply,     // the final reply of a command
   Transfer,  // the replies of LIST or RETR and the close of the data connection
   Quit,      // QUIT was sent: its reply, then the server's close ends the request
+  Auth,      // the reply to AUTH TLS
+  Tls,       // the control connection's TLS handshake: the socket's OnTlsDone
 };
 
 // How far a LIST or RETR has come. It ends once both the final reply and the
@@ -61,6 +79,7 @@ struct TFtpTransfer {
   std::optional<int> DataClosed;  // the data connection's close: its error
   TFault Fault = None;
   std::string WriteError;  // a full disk's message, else empty
+  std::string TlsError;    // why the data connection's TLS stream broke
 
   bool Active() const { return Stage != Idle; }
   bool Complete() const { return Stage == ReplyDone && DataClosed.has_value(); }
@@ -257,6 +276,12 @@ class TCustomFtpCli {
   int64_t ByteCount() const { return FByteCount; }
   TWSocket& ControlSocket() { return *FControlSocket; }
   TWSocket& DataSocket() { return *FDataSocket; }
+  // Whether ConnectAsync asks for TLS: off (the default: the plain
+  // conversation), when the server offers it, or required.
+  TFtpTlsMode TlsMode() const { return FTlsMode; }
+  void SetTlsMode(TFtpTlsMode V) { FTlsMode = V; }
+  // How the last ConnectAsync went as to encryption (once it is known).
+  const TTlsOutcome& TlsOutcome() const { return FTlsOutcome; }
 
   std::function<void(TCustomFtpCli* Sender, TFtpRequest RqType, uint16_t Error)> OnRequestDone;
   std::function<void(TCustomFtpCli* Sender, int64_t Count, bool& Abort)> OnProgress;
@@ -310,6 +335,14 @@ class TCustomFtpCli {
   bool DoCwd();
   bool DoTypeSet();
   bool DoQuit();
+  std::set<TFtpStep> ConnectSteps();
+  bool DoAuth();
+  void AuthReply();
+  void ControlTlsDone(uint16_t Error);
+  bool DoPbsz();
+  bool DoProt();
+  void StartDataTls();
+  void DataTlsDone(uint16_t Error);
   bool DoPort();
   bool DoRest();
   bool DoTransfer(TFtpRequest Rq);
@@ -404,6 +437,11 @@ class TCustomFtpCli {
   std::unique_ptr<TFtpLocalFile> FLocalFile;
   std::vector<char> FDataBuffer;
   std::string FDisplayLine;
+
+  TFtpTlsMode FTlsMode = ftpTlsOff;
+  TTlsOutcome FTlsOutcome;
+  std::shared_ptr<TTlsContext> FTlsContext;  // made by the first AUTH, kept
+  bool FDataTls = false;                     // PROT P: data connections in TLS
 };
 
 class TFtpClient : public TCustomFtpCli {};

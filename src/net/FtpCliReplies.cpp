@@ -67,6 +67,7 @@ void TCustomFtpCli::OnFinalReply(const TFtpReplyLine& Reply) {
   switch (FRequest.Wait) {
     case TFtpWait::Nothing:
     case TFtpWait::Lookup:
+    case TFtpWait::Tls:
       return;  // nobody asked: traced only
     case TFtpWait::Greeting:
       return GreetingReply(Reply);
@@ -77,6 +78,9 @@ void TCustomFtpCli::OnFinalReply(const TFtpReplyLine& Reply) {
     case TFtpWait::Transfer:
       FStatusCode = Reply.Code;
       return TransferReply();
+    case TFtpWait::Auth:
+      FStatusCode = Reply.Code;
+      return AuthReply();
   }
 }
 

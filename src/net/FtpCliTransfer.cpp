@@ -204,6 +204,7 @@ void TCustomFtpCli::DataSessionAvailable(uint16_t Error) {
   InstallDataHandlers();
   data.Dup(handle);
   FStartTick = std::chrono::steady_clock::now();
+  if (FDataTls) StartDataTls();
 }
 
 void TCustomFtpCli::DataSessionConnected(uint16_t Error) {
@@ -212,6 +213,7 @@ void TCustomFtpCli::DataSessionConnected(uint16_t Error) {
     return FailRequest(550,
                        std::string(FtpDataConnectionFailed) + ", error #" + std::to_string(Error));
   FStartTick = std::chrono::steady_clock::now();
+  if (FDataTls) StartDataTls();
 }
 
 // The replies of LIST and RETR: a preliminary reply, then the final one;
@@ -344,6 +346,8 @@ void TCustomFtpCli::DataSessionClosed(uint16_t Error) {
   }
   FStopTick = std::chrono::steady_clock::now();
   FRequest.Transfer.DataClosed = Error;
+  if (const TTlsSession* tls = FDataSocket->Tls(); tls && tls->Failed())
+    FRequest.Transfer.TlsError = tls->Error();
   CheckTransferDone();
 }
 
@@ -370,8 +374,10 @@ void TCustomFtpCli::CheckTransferDone() {
   FResumeAt = 0;
   int result = *transfer.DataClosed;
   if (result != 0) {
-    FErrorMessage = "426 Data connection closed. " + WSocketErrorDesc(result) +
-                    " (Winsock error #" + std::to_string(result) + ")";
+    FErrorMessage =
+        "426 Data connection closed. " +
+        (transfer.TlsError.empty() ? WSocketErrorDesc(result) : "TLS: " + transfer.TlsError) +
+        " (Winsock error #" + std::to_string(result) + ")";
   } else if (transfer.Fault == TFtpTransfer::Aborted) {
     result = 426;
     FErrorMessage = "426 Operation aborted.";

@@ -145,19 +145,29 @@ bool TTlsSession::Write(const char* Data, size_t Len) {
 int TTlsSession::Read(char* Buffer, int Size) {
   if (Failed() || FPeerClosed) return -1;
   if (!FEstablished || Size <= 0) return 0;
-  ERR_clear_error();
-  size_t got = 0;
-  const int r = SSL_read_ex(FSsl, Buffer, size_t(Size), &got);
-  if (r == 1) return int(got);
-  const int error = SSL_get_error(FSsl, r);
-  if (error == SSL_ERROR_WANT_READ) return 0;
-  if (error == SSL_ERROR_ZERO_RETURN) {
-    FPeerClosed = true;
+  // A record holds at most 16 kB: the buffer takes as many as are there.
+  size_t total = 0;
+  for (;;) {
     ERR_clear_error();
-  } else {
-    Fail(error);
+    size_t got = 0;
+    const int r = SSL_read_ex(FSsl, Buffer + total, size_t(Size) - total, &got);
+    if (r == 1) {
+      total += got;
+      if (total < size_t(Size)) continue;
+      return int(total);
+    }
+    // An end or a failure after some text is told at the next read.
+    if (total > 0) return int(total);
+    const int error = SSL_get_error(FSsl, r);
+    if (error == SSL_ERROR_WANT_READ) return 0;
+    if (error == SSL_ERROR_ZERO_RETURN) {
+      FPeerClosed = true;
+      ERR_clear_error();
+    } else {
+      Fail(error);
+    }
+    return -1;
   }
-  return -1;
 }
 
 bool TTlsSession::Buffered() const {

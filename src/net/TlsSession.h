@@ -70,9 +70,10 @@ class TTlsSession {
 
   // Plain text to send (once established): false when the session failed.
   bool Write(const char* Data, size_t Len);
-  // Plain text that arrived: up to Size bytes into Buffer. Returns the
-  // count, 0 when more ciphertext is needed first, -1 when the stream has
-  // ended: PeerClosed() after the peer's close notice, Failed() otherwise.
+  // Plain text that arrived: up to Size bytes into Buffer (as many records
+  // as there are). Returns the count, 0 when more ciphertext is needed
+  // first, -1 when the stream has ended: PeerClosed() after the peer's
+  // close notice, Failed() otherwise.
   int Read(char* Buffer, int Size);
   // Plain text or ciphertext that arrived and has not been read yet.
   bool Buffered() const;

@@ -2,7 +2,8 @@
 // TWSocket: an event-driven TCP socket on the owner's thread. Readiness comes
 // from the Qt event loop; every outcome is an event carrying a Windows Sockets
 // error number (WSocketErrors.h). The SOCKS layer lets a socket reach its peer
-// through a SOCKS 4, 4A or 5 proxy.
+// through a SOCKS 4, 4A or 5 proxy; the TLS layer above it encrypts what the
+// owner sends and receives.
 
 #include <QObject>
 #include <QSocketNotifier>
@@ -12,8 +13,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Exception.h"
+#include "TlsSession.h"
 #include "WSockBuf.h"
 #include "WSocketErrors.h"
 
@@ -108,7 +111,7 @@ class TCustomWSocket {
   virtual void Listen();
   int Accept();
   void Dup(int NewHSocket);
-  int Send(const void* Data, int Len);
+  virtual int Send(const void* Data, int Len);
   int SendStr(const std::string& Str);
   virtual int Receive(void* Buffer, int BufferSize);
   virtual int RcvdCount();
@@ -180,6 +183,7 @@ class TCustomWSocket {
   void SocketError(const std::string& FuncName, int Error);
   void InternalClose(bool ShutdownFirst, uint16_t Error);
   void ChangeState(TSocketState NewState);
+  void SetLastError(int Error) { FLastError = Error; }
   // Runs Fn later from the event loop, unless this socket is gone by then.
   void Post(std::function<void()> Fn);
   void HandleBackgroundException(const std::exception& E);
@@ -310,4 +314,53 @@ class TCustomSocksWSocket : public TCustomWSocket {
   std::string FBoundPort;
 };
 
-class TWSocket : public TCustomSocksWSocket {};
+// The error numbers of a TLS handshake that failed: the server's certificate
+// failed verification (its reason is the session's Error()), or anything
+// else did.
+constexpr int TlsHandshakeFailed = 20101;
+constexpr int TlsCertificateRejected = 20102;
+
+// TLS over the connection (direct or through SOCKS): once StartTls has been
+// called on a connected socket, Send takes and Receive gives plain text, and
+// the ciphertext passes through the layers below unchanged. Only the peer's
+// close notice ends the stream cleanly: a stream that stops without it, or
+// a record that does not decrypt, closes the connection with 10053.
+class TCustomTlsWSocket : public TCustomSocksWSocket {
+ public:
+  TCustomTlsWSocket();
+  ~TCustomTlsWSocket() override;
+
+  // Starts the handshake with the server Host names (its certificate must
+  // be for Host); OnTlsDone follows: 0 once the session is established,
+  // else TlsCertificateRejected or TlsHandshakeFailed with Tls()->Error()
+  // telling why. Resume: an earlier connection's session.
+  void StartTls(std::shared_ptr<TTlsContext> Context, const std::string& Host,
+                const TTlsSavedSession& Resume = {});
+  // The connection's session (null without TLS); it lasts until the socket
+  // is closed and its close has been reported.
+  const TTlsSession* Tls() const { return FTls.get(); }
+
+  int Send(const void* Data, int Len) override;
+  int Receive(void* Buffer, int BufferSize) override;
+  int RcvdCount() override;
+
+  TErrorEvent OnTlsDone;
+
+ protected:
+  void TriggerDataAvailable(uint16_t Error) override;
+  void TriggerSessionClosed(uint16_t Error) override;
+  void AssignDefaultValue() override;
+
+ private:
+  void ContinueHandshake();
+  int PullCiphertext();
+  void PushCiphertext();
+  int EndOfTls();
+  int DropCiphertext();
+
+  std::unique_ptr<TTlsSession> FTls;
+  bool FTlsNoticePosted = false;
+  std::vector<char> FCipherIn;
+};
+
+class TWSocket : public TCustomTlsWSocket {};

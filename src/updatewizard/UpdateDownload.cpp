@@ -186,6 +186,7 @@ void TUpdateDownload::Start() {
   // Passive data connections unless active ones were asked for on a direct
   // connection (through a proxy the client keeps them passive).
   FClient->SetPassive(FPassive);
+  FClient->SetTlsMode(FEncryption);
   FView.SetLabel(TProgressItem::Single, GetText(txtConnectingToServer) + FHost + "...");
   SetState(TDownloadState::Connecting);
   RestartWatch();
@@ -252,7 +253,13 @@ void TUpdateDownload::RequestDone(TFtpRequest Request, uint16_t Error) {
 }
 
 void TUpdateDownload::Connected() {
-  FView.SetLabel(TProgressItem::Single, GetText(txtConnectedTo) + FClient->HostName());
+  // The label says whether the connection is encrypted while it is made.
+  const TTlsOutcome& tls = FClient->TlsOutcome();
+  FView.SetLabel(TProgressItem::Single,
+                 GetText(txtConnectedTo) + FClient->HostName() +
+                     (tls.Encrypted ? " (" + tls.Version + ", certificate verified)"
+                                    : std::string(" (not encrypted)")));
+  if (OnConnected) OnConnected(tls);
   SetState(TDownloadState::SettingType);
   // TYPE I waits here; its completion may already run the next step.
   if (!FClient->TypeSet() && FResult.End == TDownloadEnd::Running &&

@@ -92,6 +92,8 @@ class TUpdateDownload {
   // Fetches the listing and the index only, and ends with Listed.
   void SetDryRun(bool DryRun) { FDryRun = DryRun; }
 
+  // Called once the login is done, with how the connection is encrypted.
+  std::function<void(const TTlsOutcome&)> OnConnected;
   // Called once when the conversation has ended (not for Running).
   std::function<void(const TDownloadResult&)> OnFinished;
 

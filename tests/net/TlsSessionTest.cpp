@@ -2,16 +2,18 @@
 // the certificates of the test authority (trusted through SSL_CERT_FILE):
 // each bad certificate fails for its reason, a good one carries text both
 // ways, a second connection resumes the first one's session, and only the
-// close notice ends a stream without a failure.
+// close notice ends a stream without a failure, also for the socket's TLS
+// layer above it.
 
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/socket.h>
 
-#include "PeerProcess.h"
+#include "NetTestSupport.h"
 #include "TlsPeers.h"
 #include "TlsSession.h"
+#include "WSocket.h"
 
 namespace {
 
@@ -194,6 +196,45 @@ TEST_F(TlsSessionTest, OnlyTheCloseNoticeEndsAStreamCleanly) {
     EXPECT_EQ(session.PeerClosed(), end == "CLOSE\n");
     EXPECT_EQ(session.Failed(), !session.PeerClosed()) << session.Error();
     EXPECT_FALSE(session.CertificateRejected());
+  }
+}
+
+// The socket's TLS layer: plain text both ways; the server's close notice
+// closes the socket cleanly, a server that vanishes without it (its TCP
+// connection ended by the system) closes it as an aborted connection.
+TEST_F(TlsSessionTest, TheSocketTellsACleanEndFromACut) {
+  for (const bool clean : {true, false}) {
+    SCOPED_TRACE(clean ? "close notice" : "cut");
+    TPeerProcess server;
+    StartServer(server, TServerCertificate::Good);
+    TestApp();
+    TWSocket socket;
+    std::string received;
+    int handshake = -1, closed = -1;
+    socket.OnSessionConnected = [&](TCustomWSocket*, uint16_t Error) {
+      if (Error == 0) socket.StartTls(Context, "127.0.0.1");
+    };
+    socket.OnTlsDone = [&](TCustomWSocket*, uint16_t Error) {
+      handshake = Error;
+      if (Error == 0) socket.SendStr("chart 1803\n");
+    };
+    socket.OnDataAvailable = [&](TCustomWSocket*, uint16_t) {
+      char buffer[256];
+      for (int n; (n = socket.Receive(buffer, sizeof buffer)) > 0;) received.append(buffer, n);
+    };
+    socket.OnSessionClosed = [&](TCustomWSocket*, uint16_t Error) { closed = Error; };
+    socket.SetAddr("127.0.0.1");
+    socket.SetPort(server.PortText());
+    socket.SetProto("tcp");
+    socket.Connect();
+    ASSERT_TRUE(RunUntil([&] { return received == "3081 trahc\n"; })) << received;
+    EXPECT_EQ(handshake, 0);
+    if (clean)
+      socket.SendStr("CLOSE\n");
+    else
+      server.Stop();
+    ASSERT_TRUE(RunUntil([&] { return closed >= 0; }));
+    EXPECT_EQ(closed, clean ? 0 : WSAECONNABORTED);
   }
 }
 

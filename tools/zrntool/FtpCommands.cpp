@@ -85,6 +85,7 @@ struct TFtpToolOptions {
   std::string SocksUser;
   std::string SocksPassword;
   int Timeout = 30;
+  TFtpTlsMode Tls = ftpTlsOff;
   bool Trace = false;
   std::vector<std::string> Positional;
 };
@@ -123,6 +124,12 @@ bool ParseOptions(const std::vector<std::string>& Args, TFtpToolOptions& O, std:
       if (!value(O.SocksUser)) return false;
     } else if (a == "--socks-password") {
       if (!value(O.SocksPassword)) return false;
+    } else if (a == "--tls") {
+      if (!value(v)) return false;
+      if (!ParseTlsMode(v, O.Tls)) {
+        Error = "--tls takes auto, require or off";
+        return false;
+      }
     } else if (a == "--timeout") {
       if (!value(v)) return false;
       O.Timeout = std::atoi(v.c_str());
@@ -158,6 +165,7 @@ class TFtpToolSession {
       FClient.SetSocksPassword(Options.SocksPassword);
     }
     FClient.SetPassive(!Options.Active);
+    FClient.SetTlsMode(Options.Tls);
     if (Options.Trace) {
       FClient.OnDisplay = [](TCustomFtpCli*, std::string& Line) {
         std::fprintf(stderr, "%s\n", Line.c_str());
@@ -258,6 +266,7 @@ const char* const Usage =
     "    --socks-password P    password for the SOCKS 5 server\n"
     "    --ftp-proxy H:P       through the FTP proxy H:P (USER user@site)\n"
     "    --timeout S           give up after S seconds without progress\n"
+    "    --tls auto|require|off  TLS when offered, TLS or nothing, or none (off)\n"
     "    --trace               show the FTP conversation on standard error";
 
 int RunFtp(const std::vector<std::string>& Args) {

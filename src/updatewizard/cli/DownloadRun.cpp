@@ -109,6 +109,10 @@ int RunDownload(const TZrnUpdateOptions& O, TTerminalView& View) {
   download.SetEncryption(O.Tls ? *O.Tls : LoadEncryptionMode());
   download.SetTimeout(O.Timeout);
   download.SetDryRun(O.DryRun);
+  download.OnConnected = [&View](const TTlsOutcome& Tls) {
+    View.EndProgressLine();
+    std::fprintf(stderr, "%s\n", TlsOutcomeText(Tls).c_str());
+  };
   download.OnFinished = [](const TDownloadResult&) { QCoreApplication::exit(0); };
   download.Start();
   if (download.Running()) QCoreApplication::exec();
