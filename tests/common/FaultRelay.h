@@ -32,8 +32,9 @@
 
 class TFaultRelay {
  public:
+  // Opaque: the replies pass unread (see --opaque in fault_relay.py).
   bool Start(int UpstreamPort, const std::string& Kind, uint32_t Seed, int64_t DataMax = 1 << 20,
-             const std::string& LogFile = "", int ControlMax = 600) {
+             const std::string& LogFile = "", int ControlMax = 600, bool Opaque = false) {
     std::vector<std::string> argv = {
         "/usr/bin/python3", std::string(ZARNAVIS_COMMON_TEST_DIR) + "/fault_relay.py",
         "--upstream",       std::to_string(UpstreamPort),
@@ -42,6 +43,7 @@ class TFaultRelay {
         "--data-max",       std::to_string(DataMax),
         "--control-max",    std::to_string(ControlMax)};
     if (!LogFile.empty()) argv.insert(argv.end(), {"--log", LogFile});
+    if (Opaque) argv.push_back("--opaque");
     return FProcess.Start(argv);
   }
   void Stop() { FProcess.Stop(); }

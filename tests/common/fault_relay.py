@@ -3,7 +3,7 @@
 127.0.0.1 only, for tests of a flaky network.
 
     fault_relay.py --upstream PORT --kind KIND --seed N
-                   [--data-max BYTES] [--control-max BYTES] [--log FILE]
+                   [--data-max BYTES] [--control-max BYTES] [--log FILE] [--opaque]
 
 It listens on a free port of 127.0.0.1, prints that port on the first line
 of standard output, and relays every connection to 127.0.0.1:PORT until it
@@ -11,7 +11,10 @@ is stopped (SIGTERM, by its PID). The server's PASV (227) and EPSV (229)
 replies are rewritten to ports of the relay, so the passive data
 connections go through it too (to 127.0.0.1 and the port the server named,
 whatever address the reply holds). PORT and EPRT pass unchanged: active
-data connections do not go through the relay.
+data connections do not go through the relay. With --opaque the replies
+pass as they come, unread (a control connection in TLS cannot be read):
+nothing is rewritten, so the data connections go straight to the server,
+and after-150 never strikes.
 
 The fault is drawn from the seed, so a run is repeated with the same seed:
   none         relay faithfully
@@ -113,8 +116,9 @@ class Fault:
 class Session:
     """One control connection and its data connections."""
 
-    def __init__(self, client, upstream_port, fault):
+    def __init__(self, client, upstream_port, fault, opaque=False):
         self.client = client
+        self.opaque = opaque
         self.fault = fault
         self.server = socket.create_connection((HOST, upstream_port))
         self.sockets = [client, self.server]
@@ -237,7 +241,10 @@ class Session:
     def run(self):
         threading.Thread(target=self.pump, args=(self.client, self.server),
                          daemon=True).start()
-        self.pump_replies()
+        if self.opaque:
+            self.pump(self.server, self.client)
+        else:
+            self.pump_replies()
 
 
 def main():
@@ -248,6 +255,7 @@ def main():
     parser.add_argument("--data-max", type=int, default=1 << 20)
     parser.add_argument("--control-max", type=int, default=600)
     parser.add_argument("--log")
+    parser.add_argument("--opaque", action="store_true")
     args = parser.parse_args()
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     log = open(args.log, "a") if args.log else None
@@ -259,7 +267,7 @@ def main():
 
         def serve(c=client):
             try:
-                Session(c, args.upstream, fault).run()
+                Session(c, args.upstream, fault, args.opaque).run()
             except OSError:
                 reset(c)
 
