@@ -11,7 +11,7 @@
 #include "TextIds.h"
 
 // Text ids run from 0 to MaxTextId (TextIds.h names them).
-inline constexpr uint8_t MaxTextId = txtSocks;
+inline constexpr uint8_t MaxTextId = txtNotEncrypted;
 inline constexpr int TextCount = MaxTextId + 1;
 
 // Display languages of the text table; the same numbers as the library

@@ -203,6 +203,8 @@ constexpr TTextRow kDutch[] = {
     {txtProxyNone, "Geen"},
     {txtProxyUserAtSite, "USER (gebruiker@site)"},
     {txtSocks, "SOCKS"},
+    {txtCertificateVerified, ", certificaat gecontroleerd"},
+    {txtNotEncrypted, " (niet versleuteld)"},
 };
 static_assert(RowsCoverEveryId(kDutch));
 

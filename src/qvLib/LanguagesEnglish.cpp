@@ -204,6 +204,8 @@ constexpr TTextRow kEnglish[] = {
     {txtProxyNone, "None"},
     {txtProxyUserAtSite, "USER (user@site)"},
     {txtSocks, "SOCKS"},
+    {txtCertificateVerified, ", certificate verified"},
+    {txtNotEncrypted, " (not encrypted)"},
 };
 static_assert(RowsCoverEveryId(kEnglish));
 

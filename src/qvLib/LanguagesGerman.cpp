@@ -217,6 +217,8 @@ constexpr TTextRow kGerman[] = {
     {txtProxyNone, SameAsEnglish},
     {txtProxyUserAtSite, SameAsEnglish},
     {txtSocks, "SOCKS"},
+    {txtCertificateVerified, ", Zertifikat geprüft"},
+    {txtNotEncrypted, " (nicht verschlüsselt)"},
 };
 static_assert(RowsCoverEveryId(kGerman));
 

@@ -159,4 +159,6 @@ enum TTextId : uint8_t {
   txtProxyNone = 148,
   txtProxyUserAtSite = 149,
   txtSocks = 150,
+  txtCertificateVerified = 151,  // after the TLS version on the progress label
+  txtNotEncrypted = 152,
 };

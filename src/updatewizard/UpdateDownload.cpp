@@ -257,8 +257,8 @@ void TUpdateDownload::Connected() {
   const TTlsOutcome& tls = FClient->TlsOutcome();
   FView.SetLabel(TProgressItem::Single,
                  GetText(txtConnectedTo) + FClient->HostName() +
-                     (tls.Encrypted ? " (" + tls.Version + ", certificate verified)"
-                                    : std::string(" (not encrypted)")));
+                     (tls.Encrypted ? " (" + tls.Version + GetText(txtCertificateVerified) + ")"
+                                    : GetText(txtNotEncrypted)));
   if (OnConnected) OnConnected(tls);
   SetState(TDownloadState::SettingType);
   // TYPE I waits here; its completion may already run the next step.

@@ -141,9 +141,9 @@ TEST_F(LanguagesTest, NoLanguageOrUnknownIdGivesEmptyText) {
   }
   for (uint8_t language : kLanguages) {
     CurrentLanguage = language;
-    EXPECT_EQ(GetText(TTextId(151)), "");
+    EXPECT_EQ(GetText(TTextId(153)), "");
     EXPECT_EQ(GetText(TTextId(255)), "");
-    EXPECT_NE(GetText(TTextId(150)), "");
+    EXPECT_NE(GetText(TTextId(152)), "");
   }
 }
 
