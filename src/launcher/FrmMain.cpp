@@ -92,6 +92,34 @@ void TFormMain::CreateControls() {
   ImageBackground->setScaledContents(true);
   ImageBackground->setPixmap(QPixmap::fromImage(LoadPicture("background.jpg")));
 
+  CreateMakerLabels();
+
+  FSmallPicture = LoadPicture("background_small.jpg");
+  ImageBackgroundSmall = new QLabel(this);
+  ImageBackgroundSmall->setObjectName(QStringLiteral("ImageBackgroundSmall"));
+  ImageBackgroundSmall->setGeometry(8, 268, 105, 105);
+  ImageBackgroundSmall->setPixmap(QPixmap::fromImage(FSmallPicture));
+  ImageBackgroundSmall->hide();
+  SetMainWindowSmallPicture(FSmallPicture);
+
+  CreateLanguageButtons();
+
+  LabelReproduction = TransparentLabel(this, "LabelReproduction", Qt::white);
+  LabelReproduction->setFont(ArialPixels(11, true));
+  LabelReproduction->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  LabelReproduction->setWordWrap(true);
+  LabelReproduction->setGeometry(6, 394, 470, 31);
+
+  LabelBuild = TransparentLabel(this, "LabelBuild", Qt::white);
+  LabelBuild->setFont(ArialPixels(11, true));
+  LabelBuild->setAlignment(Qt::AlignRight | Qt::AlignTop);
+
+  CreateActionButtons();
+  CentreOnScreen(*this);
+}
+
+// The maker's web address (a link) and copyright in the top right corner.
+void TFormMain::CreateMakerLabels() {
   auto* link = new TLinkLabel(this);
   link->setObjectName(QStringLiteral("LabelLink"));
   link->setAttribute(Qt::WA_TranslucentBackground);
@@ -114,15 +142,9 @@ void TFormMain::CreateControls() {
   LabelQuorvel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   LabelQuorvel->setText(QStringLiteral("\u00A9 2003 Quorvel B.V."));
   LabelQuorvel->setGeometry(409, 4, 176, 16);
+}
 
-  FSmallPicture = LoadPicture("background_small.jpg");
-  ImageBackgroundSmall = new QLabel(this);
-  ImageBackgroundSmall->setObjectName(QStringLiteral("ImageBackgroundSmall"));
-  ImageBackgroundSmall->setGeometry(8, 268, 105, 105);
-  ImageBackgroundSmall->setPixmap(QPixmap::fromImage(FSmallPicture));
-  ImageBackgroundSmall->hide();
-  SetMainWindowSmallPicture(FSmallPicture);
-
+void TFormMain::CreateLanguageButtons() {
   FLanguageGroup = new QButtonGroup(this);
   FLanguageGroup->setExclusive(true);
   auto languageButton = [this](const char* name, const char* caption, const char* flag, int top,
@@ -149,17 +171,9 @@ void TFormMain::CreateControls() {
   ButtonGerman =
       languageButton("ButtonGerman", "Deutsch", "german", 388, &TFormMain::ButtonGermanClick);
   ButtonDutch->setChecked(true);
+}
 
-  LabelReproduction = TransparentLabel(this, "LabelReproduction", Qt::white);
-  LabelReproduction->setFont(ArialPixels(11, true));
-  LabelReproduction->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  LabelReproduction->setWordWrap(true);
-  LabelReproduction->setGeometry(6, 394, 470, 31);
-
-  LabelBuild = TransparentLabel(this, "LabelBuild", Qt::white);
-  LabelBuild->setFont(ArialPixels(11, true));
-  LabelBuild->setAlignment(Qt::AlignRight | Qt::AlignTop);
-
+void TFormMain::CreateActionButtons() {
   auto actionButton = [this](const char* name, int top, const char* glyph,
                              void (TFormMain::*handler)()) {
     auto* b = new TBitBtn(this);
@@ -185,8 +199,6 @@ void TFormMain::CreateControls() {
   QWidget::setTabOrder(ButtonBaZ, ButtonLegend);
   QWidget::setTabOrder(ButtonLegend, ButtonHelp);
   QWidget::setTabOrder(ButtonHelp, ButtonExit);
-
-  CentreOnScreen(*this);
 }
 
 TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {

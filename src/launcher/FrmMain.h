@@ -73,6 +73,9 @@ class TFormMain : public QWidget {
 
  private:
   void CreateControls();
+  void CreateMakerLabels();
+  void CreateLanguageButtons();
+  void CreateActionButtons();
   void ReadSettings();
   void WriteSettings();
   void ApplyLanguage();
