@@ -407,20 +407,11 @@ TEST_F(FrmBazUpdate, SummaryOfTheApplyingModes) {
   EXPECT_TRUE(f.PanelCharts->isVisible());
 }
 
-TEST_F(FrmBazUpdate, ProxyPageEnablesByTypeAndWarns) {
-  Install({"1801"});
-  TFormBaZUpdate& f = NewForm();
-  ToChartsPage(TUpdateMode::DownloadAndApply);
-  Click(f.ButtonNext);
-  ASSERT_TRUE(f.PanelFTP->isVisible());
-  EXPECT_EQ(f.LabelFTPInfo->text(), FlowText(txtProxyPageInfo));
-  ASSERT_EQ(f.ComboBoxProxy->count(), 5);
-  const QStringList items = {"None", "USER (user@site)", "SOCKS 5", "SOCKS 4", "SOCKS 4A"};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(f.ComboBoxProxy->itemText(i), items[i]);
-  EXPECT_EQ(f.CheckBoxPassive->text(), "PASV mode");
-  EXPECT_EQ(f.EditProxyPassword->echoMode(), QLineEdit::Password);
-  EXPECT_EQ(f.EditProxyPort->IntValue(), 21);
+namespace {
 
+// Each proxy type sets the client's connection type and enables the server
+// fields (and PASV) for a proxy and the login for SOCKS.
+void ExpectProxyFieldsFollowTheType(TFormBaZUpdate& f) {
   struct Row {
     int index;
     TFtpConnectionType type;
@@ -444,6 +435,25 @@ TEST_F(FrmBazUpdate, ProxyPageEnablesByTypeAndWarns) {
     EXPECT_EQ(f.CheckBoxProxyLogin->isEnabled(), r.login);
     EXPECT_EQ(f.LabelProxyLogin->isEnabled(), r.login);
   }
+}
+
+}  // namespace
+
+TEST_F(FrmBazUpdate, ProxyPageEnablesByTypeAndWarns) {
+  Install({"1801"});
+  TFormBaZUpdate& f = NewForm();
+  ToChartsPage(TUpdateMode::DownloadAndApply);
+  Click(f.ButtonNext);
+  ASSERT_TRUE(f.PanelFTP->isVisible());
+  EXPECT_EQ(f.LabelFTPInfo->text(), FlowText(txtProxyPageInfo));
+  ASSERT_EQ(f.ComboBoxProxy->count(), 5);
+  const QStringList items = {"None", "USER (user@site)", "SOCKS 5", "SOCKS 4", "SOCKS 4A"};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(f.ComboBoxProxy->itemText(i), items[i]);
+  EXPECT_EQ(f.CheckBoxPassive->text(), "PASV mode");
+  EXPECT_EQ(f.EditProxyPassword->echoMode(), QLineEdit::Password);
+  EXPECT_EQ(f.EditProxyPort->IntValue(), 21);
+
+  ExpectProxyFieldsFollowTheType(f);
   // The login's label and its box both toggle it, and with it the fields.
   EXPECT_FALSE(f.EditProxyUser->isEnabled());
   Click(f.LabelProxyLogin);
