@@ -519,7 +519,6 @@ bool TCustomFtpCli::DoOpen() {
   FReader.Clear();
   FReplyBytes = 0;
   FReader.SetAcceptLF((FOptions & ftpAcceptLF) != 0);
-  FDataTls = false;
   FTlsOutcome = {};
   if (FTlsMode == ftpTlsOff) FTlsOutcome.Why = "TLS is turned off";
   SetState(ftpsResolving);

@@ -341,6 +341,8 @@ class TCustomFtpCli {
   void ControlTlsDone(uint16_t Error);
   bool DoPbsz();
   bool DoProt();
+  // Data connections are in TLS exactly when the control connection is: PROT P
+  // follows every handshake within the connect, and a refused PROT fails it.
   void StartDataTls();
   void DataTlsDone(uint16_t Error);
   bool DoPort();
@@ -441,7 +443,6 @@ class TCustomFtpCli {
   TFtpTlsMode FTlsMode = ftpTlsOff;
   TTlsOutcome FTlsOutcome;
   std::shared_ptr<TTlsContext> FTlsContext;  // made by the first AUTH, kept
-  bool FDataTls = false;                     // PROT P: data connections in TLS
 };
 
 class TFtpClient : public TCustomFtpCli {};

@@ -84,7 +84,6 @@ bool TCustomFtpCli::DoPbsz() {
 }
 
 bool TCustomFtpCli::DoProt() {
-  FDataTls = true;
   return ExecAsync(ftpConnectAsync, "PROT P", {200});
 }
 

@@ -204,7 +204,7 @@ void TCustomFtpCli::DataSessionAvailable(uint16_t Error) {
   InstallDataHandlers();
   data.Dup(handle);
   FStartTick = std::chrono::steady_clock::now();
-  if (FDataTls) StartDataTls();
+  if (FTlsOutcome.Encrypted) StartDataTls();
 }
 
 void TCustomFtpCli::DataSessionConnected(uint16_t Error) {
@@ -213,7 +213,7 @@ void TCustomFtpCli::DataSessionConnected(uint16_t Error) {
     return FailRequest(550,
                        std::string(FtpDataConnectionFailed) + ", error #" + std::to_string(Error));
   FStartTick = std::chrono::steady_clock::now();
-  if (FDataTls) StartDataTls();
+  if (FTlsOutcome.Encrypted) StartDataTls();
 }
 
 // The replies of LIST and RETR: a preliminary reply, then the final one;

@@ -70,7 +70,7 @@ int TCustomTlsWSocket::Send(const void* Data, int Len) {
 
 int TCustomTlsWSocket::Receive(void* Buffer, int BufferSize) {
   if (!FTls) return TCustomSocksWSocket::Receive(Buffer, BufferSize);
-  if (!FTls->Established() || FTls->Failed() || FTls->PeerClosed()) return DropCiphertext();
+  if (!TlsCarrying()) return DropCiphertext();
   char* plain = static_cast<char*>(Buffer);
   for (;;) {
     const int n = FTls->Read(plain, BufferSize);
@@ -113,10 +113,14 @@ int TCustomTlsWSocket::DropCiphertext() {
   return n > 0 ? -1 : n;
 }
 
+// The session is up and the peer has not ended it: plain text may still come.
+bool TCustomTlsWSocket::TlsCarrying() const {
+  return FTls && FTls->Established() && !FTls->Failed() && !FTls->PeerClosed();
+}
+
 int TCustomTlsWSocket::RcvdCount() {
   const int raw = TCustomSocksWSocket::RcvdCount();
-  if (FTls && FTls->Established() && !FTls->Failed() && !FTls->PeerClosed() && FTls->Buffered())
-    return std::max(raw, 1);
+  if (TlsCarrying() && FTls->Buffered()) return std::max(raw, 1);
   return raw;
 }
 

@@ -356,6 +356,7 @@ class TCustomTlsWSocket : public TCustomSocksWSocket {
   int PullCiphertext();
   void PushCiphertext();
   int EndOfTls();
+  bool TlsCarrying() const;
   int DropCiphertext();
 
   std::unique_ptr<TTlsSession> FTls;
