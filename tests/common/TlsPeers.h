@@ -15,6 +15,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "PeerProcess.h"
 #include "ShellCommand.h"
@@ -116,6 +117,21 @@ class TVsftpdPeer {
   // TLSv1.3, SSL cipher: ..., reused|not reused, no cert" once its
   // handshake is done (a data connection says "reused").
   std::string Log() const { return ReadFileText(FDir / "vsftpd.log"); }
+
+  // The log once it holds every one of Lines, or after ten seconds: a
+  // session's process writes its last reply to the log after the client
+  // has read it and gone, so a client's exit does not mean the log is done.
+  std::string LogOnceItHolds(const std::vector<std::string>& Lines) const {
+    std::string log;
+    for (int tries = 0; tries < 200; ++tries) {
+      log = Log();
+      bool all = true;
+      for (const std::string& line : Lines) all = all && log.find(line) != std::string::npos;
+      if (all) break;
+      ::usleep(50 * 1000);
+    }
+    return log;
+  }
 
  private:
   TempDir FDir;
