@@ -80,7 +80,7 @@ TEST_F(ZrnUpdate, HelpVersionUsageAndFailures) {
   std::string out;
   ASSERT_EQ(RunShellCommand(Command("--help"), &out), 0);
   for (const char* word :
-       {"apply", "--dpi", "--set", "--tls", "--help", "--version", "ZARNAVIS_HOME", "Exit status"})
+       {"apply", "--dpi", "--set", "--tls", "--trace", "--help", "--version", "ZARNAVIS_HOME", "Exit status"})
     EXPECT_NE(out.find(word), std::string::npos) << word;
   ASSERT_EQ(RunShellCommand(Command("--version"), &out), 0);
   EXPECT_EQ(out.substr(0, out.find('\n')), "zrnupdate 2.6.0");
@@ -93,7 +93,9 @@ TEST_F(ZrnUpdate, HelpVersionUsageAndFailures) {
                {"--frobnicate apply a b c", "zrnupdate: unknown option --frobnicate"},
                {"--tls maybe download u", "zrnupdate: --tls takes auto, require or off"},
                {"--tls off apply a b c",
-                "zrnupdate: server, proxy and TLS options go with the download commands"},
+                "zrnupdate: server, proxy, TLS and trace options go with the download commands"},
+               {"--trace apply a b c",
+                "zrnupdate: server, proxy, TLS and trace options go with the download commands"},
                {"fetch", "zrnupdate: unknown command fetch"}};
   for (const auto& u : usage) {
     EXPECT_EQ(RunShellCommand(Command(u.Args), &out), 2) << u.Args;

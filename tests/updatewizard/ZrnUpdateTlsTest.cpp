@@ -100,10 +100,18 @@ TEST_F(ZrnUpdateTls, EncryptedWhereOfferedPlainWhereNotUnlessRequired) {
   std::string log = ServerLogText();
   EXPECT_EQ(Count(log, "AUTH TLS\n"), 2u) << log;
   EXPECT_EQ(Count(log, "PROT P\n"), 2u) << log;
+  // --trace: the handshake's outcome within the conversation, the login's
+  // password hidden.
+  std::string out;
+  EXPECT_EQ(Run("--tls require --trace --dry-run", out), 0) << out;
+  EXPECT_NE(out.find("\n! TLS: TLS 1.3, TLS_"), std::string::npos) << out;
+  EXPECT_NE(out.find("certificate of 127.0.0.1 verified\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("> PASS ****\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("@quorvel"), std::string::npos) << out;
   // Off: the plain conversation, not a word of TLS.
   ExpectUpdated("--tls off", "connection not encrypted: TLS is turned off");
   log = ServerLogText();
-  EXPECT_EQ(Count(log, "AUTH TLS\n"), 2u) << log;
+  EXPECT_EQ(Count(log, "AUTH TLS\n"), 3u) << log;
 }
 
 // Each certificate fails for its reason, in either mode, before the login:

@@ -114,6 +114,13 @@ int RunDownload(const TZrnUpdateOptions& O, TTerminalView& View) {
     std::fprintf(stderr, "%s\n", TlsOutcomeText(Tls).c_str());
   };
   download.OnFinished = [](const TDownloadResult&) { QCoreApplication::exit(0); };
+  if (O.Trace) {
+    // The client writes PASS as "PASS ****" and never a TLS secret.
+    download.Client().OnDisplay = [&View](TCustomFtpCli*, std::string& Line) {
+      View.EndProgressLine();
+      std::fprintf(stderr, "%s\n", Line.c_str());
+    };
+  }
   download.Start();
   if (download.Running()) QCoreApplication::exec();
   download.CloseQuery();

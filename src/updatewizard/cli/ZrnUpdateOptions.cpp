@@ -43,6 +43,9 @@ const char* const HelpText =
     "                        that does not, off never asks (default: the stored\n"
     "                        setting, else auto)\n"
     "  --timeout SECONDS     give up on a silent server after SECONDS (30)\n"
+    "  --trace               show the conversation with the server and the TLS\n"
+    "                        handshake's outcome on standard error (passwords\n"
+    "                        as ****)\n"
     "  --dry-run             download-apply: list what would be updated, change\n"
     "                        nothing\n"
     "  --help                show this help and exit\n"
@@ -163,6 +166,8 @@ int ParseZrnUpdateOptions(int argc, char** argv, TZrnUpdateOptions& O, bool& Don
       const std::string seconds = value();
       O.Timeout = int(std::strtol(seconds.c_str(), &end, 10));
       if (*end || seconds.empty() || O.Timeout < 1) return UsageError("--timeout takes seconds");
+    } else if (arg == "--trace") {
+      O.Trace = true;
     } else if (arg == "--dry-run") {
       O.DryRun = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -180,7 +185,7 @@ int ParseZrnUpdateOptions(int argc, char** argv, TZrnUpdateOptions& O, bool& Don
     return UsageError("--dry-run goes with download-apply");
   if (O.Mode == TUpdateMode::DownloadOnly && O.OnlyResolution >= 0)
     return UsageError("--dpi does not go with download");
-  if (!Downloading(O.Mode) && (O.Proxy || !O.Server.empty() || O.Active || O.Tls))
-    return UsageError("server, proxy and TLS options go with the download commands");
+  if (!Downloading(O.Mode) && (O.Proxy || !O.Server.empty() || O.Active || O.Tls || O.Trace))
+    return UsageError("server, proxy, TLS and trace options go with the download commands");
   return 0;
 }

@@ -19,6 +19,7 @@ struct TZrnUpdateOptions {
   bool Active = false;                  // --active
   std::optional<TFtpTlsMode> Tls;       // --tls, else the stored setting
   int Timeout = 30;                     // --timeout
+  bool Trace = false;                   // --trace
   bool DryRun = false;                  // --dry-run
 };
 
