@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 #ifndef ZARNAVIS_VERSION
 #error "ZARNAVIS_VERSION must be defined by the build (the project version)"
 #endif
@@ -58,4 +60,14 @@ std::string TerminalText(const std::string& Message) {
   // A break at the end (a message box keeps a margin) is left off.
   while (!text.empty() && text.back() == '\n') text.pop_back();
   return text;
+}
+
+bool SplitHostPort(const std::string& Text, std::string& Host, std::string& Port) {
+  const size_t colon = Text.rfind(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == Text.size()) return false;
+  Host = Text.substr(0, colon);
+  Port = Text.substr(colon + 1);
+  char* end = nullptr;
+  const long port = std::strtol(Port.c_str(), &end, 10);
+  return *end == '\0' && port > 0 && port < 65536;
 }

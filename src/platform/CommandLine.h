@@ -34,6 +34,10 @@ int UsageError(const std::string& Program, const std::string& Message, FILE* To 
 // Breaks at the end are left off.
 std::string TerminalText(const std::string& Message);
 
+// "HOST:PORT" into its parts (the last colon divides them); false unless
+// both are there and PORT is a number from 1 to 65535.
+bool SplitHostPort(const std::string& Text, std::string& Host, std::string& Port);
+
 // True when standard error is a terminal (progress is shown only then).
 bool StderrIsTerminal();
 

@@ -62,6 +62,18 @@ TEST(CommandLine, UsageErrorNamesTheProgramAndPointsToHelp) {
   std::fclose(err);
 }
 
+// The last colon divides, so a bracketless IPv6 literal keeps its colons.
+TEST(CommandLine, SplitHostPortTakesOnlyAPortNumber) {
+  std::string host, port;
+  EXPECT_TRUE(SplitHostPort("proxy.lan:1080", host, port));
+  EXPECT_EQ(host + "|" + port, "proxy.lan|1080");
+  EXPECT_TRUE(SplitHostPort("::1:21", host, port));
+  EXPECT_EQ(host + "|" + port, "::1|21");
+  for (const char* bad : {"proxy.lan", "proxy.lan:", ":1080", "proxy.lan:0", "proxy.lan:65536",
+                          "proxy.lan:80x"})
+    EXPECT_FALSE(SplitHostPort(bad, host, port)) << bad;
+}
+
 TEST(CommandLine, ProgressLineRewritesItselfOnlyWhenEnabled) {
   struct Row {
     bool enabled;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "FtpCli.h"
 #include "Streams.h"
 #include "ZrnTool.h"
@@ -90,14 +91,6 @@ struct TFtpToolOptions {
   std::vector<std::string> Positional;
 };
 
-bool SplitHostPort(const std::string& Text, std::string& Host, std::string& Port) {
-  const size_t colon = Text.rfind(':');
-  if (colon == std::string::npos || colon == 0 || colon + 1 == Text.size()) return false;
-  Host = Text.substr(0, colon);
-  Port = Text.substr(colon + 1);
-  return true;
-}
-
 bool ParseOptions(const std::vector<std::string>& Args, TFtpToolOptions& O, std::string& Error) {
   for (size_t i = 0; i < Args.size(); ++i) {
     const std::string& a = Args[i];
@@ -116,6 +109,11 @@ bool ParseOptions(const std::vector<std::string>& Args, TFtpToolOptions& O, std:
       O.Trace = true;
     } else if (a == "--socks4" || a == "--socks4a" || a == "--socks5" || a == "--ftp-proxy") {
       if (!value(O.Proxy)) return false;
+      std::string host, port;
+      if (!SplitHostPort(O.Proxy, host, port)) {
+        Error = a + " needs HOST:PORT";
+        return false;
+      }
       O.Type = a == "--socks4"    ? ftpSocks4
                : a == "--socks4a" ? ftpSocks4A
                : a == "--socks5"  ? ftpSocks5

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "CommandLine.h"
 #include "FileAttributes.h"
 #include "FileTimes.h"
 #include "Languages.h"

@@ -100,16 +100,6 @@ const char* FolderNames(TUpdateMode Mode) {
 
 }  // namespace
 
-bool SplitHostPort(const std::string& Text, std::string& Host, std::string& Port) {
-  const size_t colon = Text.rfind(':');
-  if (colon == std::string::npos || colon == 0 || colon + 1 == Text.size()) return false;
-  Host = Text.substr(0, colon);
-  Port = Text.substr(colon + 1);
-  char* end = nullptr;
-  const long port = std::strtol(Port.c_str(), &end, 10);
-  return *end == '\0' && port > 0 && port < 65536;
-}
-
 int ParseZrnUpdateOptions(int argc, char** argv, TZrnUpdateOptions& O, bool& Done) {
   Done = false;
   std::string command;

@@ -28,6 +28,3 @@ extern const char* const ZrnUpdateProgram;  // "zrnupdate"
 // 0 when the options can be used; otherwise the exit status after the
 // usage error has been told. Done: --help or --version was answered.
 int ParseZrnUpdateOptions(int argc, char** argv, TZrnUpdateOptions& Options, bool& Done);
-
-// "HOST:PORT" into its parts; false when it is not of that form.
-bool SplitHostPort(const std::string& Text, std::string& Host, std::string& Port);
