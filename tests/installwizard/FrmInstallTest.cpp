@@ -10,6 +10,7 @@
 #include "AppNotify.h"
 #include "BrowseFolderForm.h"
 #include "ChartListView.h"
+#include "CopyAnimation.h"
 #include "CursorAtBoxes.h"
 #include "FolderDialogAnswer.h"
 #include "FrmInstall.h"
@@ -587,19 +588,34 @@ TEST_F(FrmInstallTest, CancelAtTheThirdSetRecordsWhatTheMessageLists) {
   EXPECT_TRUE(FReports.empty());
 }
 
-TEST_F(FrmInstallTest, ExceptionDuringRunReachesTheReportAndWindowCloses) {
+// A run that raises gives the window back on the summary, its buttons,
+// cursor and animation restored, so the user can go back, retry or close.
+TEST_F(FrmInstallTest, ExceptionDuringRunReachesTheReportAndTheSummaryComesBack) {
   MakeSets(R"({"sets":[{"prefix":"1801","name":"1801 A","resolutions":[120],
       "charts":["180101","180102"],"width":200,"height":120,"damage":"180102"}]})");
   auto form = FormOnChartsPage();
   Click(form->ButtonNext);
   ASSERT_TRUE(form->PanelInstall->isVisible());
-  Click(form->ButtonNext);
-  ASSERT_EQ(FReports.size(), 1u);
-  EXPECT_FALSE(FReports[0].Message.empty());
-  EXPECT_TRUE(form->PanelProgress->isVisible());
-  EXPECT_TRUE(form->ButtonNext->isHidden());
+  // On the retry 180101 is there from the first run: replaced.
+  SetModalHook(
+      [](QDialog& Dialog) { return dynamic_cast<TFormReplace*>(&Dialog) ? mrYes : mrCancel; });
+  for (int round = 0; round < 2; ++round) {  // the first run, then a retry
+    SCOPED_TRACE(round);
+    Click(form->ButtonNext);
+    ASSERT_EQ(FReports.size(), size_t(round + 1));
+    EXPECT_FALSE(FReports.back().Message.empty());
+    EXPECT_FALSE(form->PanelProgress->isVisible());
+    EXPECT_TRUE(form->PanelInstall->isVisible());
+    for (QPushButton* b : {form->ButtonPrev, form->ButtonNext, form->ButtonCancel})
+      EXPECT_TRUE(b->isVisible() && b->isEnabled()) << b->text().toStdString();
+    EXPECT_EQ(form->ButtonNext->text().toStdString(), GetText(txtInstall));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(form->Animate->Active());
+  }
   EXPECT_EQ(DestFiles(), (std::vector<std::string>{"180101_120_2003.bmp", "1801_120_2003.bds",
                                                    "1801_120_2003.chi"}));
+  Click(form->ButtonPrev);
+  EXPECT_TRUE(form->PanelCharts->isVisible());
   form->close();
   EXPECT_FALSE(form->isVisible());
   EXPECT_NE(form->result(), int(QDialog::Accepted));

@@ -69,8 +69,8 @@ TEST(CommandLine, SplitHostPortTakesOnlyAPortNumber) {
   EXPECT_EQ(host + "|" + port, "proxy.lan|1080");
   EXPECT_TRUE(SplitHostPort("::1:21", host, port));
   EXPECT_EQ(host + "|" + port, "::1|21");
-  for (const char* bad : {"proxy.lan", "proxy.lan:", ":1080", "proxy.lan:0", "proxy.lan:65536",
-                          "proxy.lan:80x"})
+  for (const char* bad :
+       {"proxy.lan", "proxy.lan:", ":1080", "proxy.lan:0", "proxy.lan:65536", "proxy.lan:80x"})
     EXPECT_FALSE(SplitHostPort(bad, host, port)) << bad;
 }
 

@@ -79,8 +79,8 @@ TEST_F(ZrnUpdate, OptionsLimitTheRun) {
 TEST_F(ZrnUpdate, HelpVersionUsageAndFailures) {
   std::string out;
   ASSERT_EQ(RunShellCommand(Command("--help"), &out), 0);
-  for (const char* word :
-       {"apply", "--dpi", "--set", "--tls", "--trace", "--help", "--version", "ZARNAVIS_HOME", "Exit status"})
+  for (const char* word : {"apply", "--dpi", "--set", "--tls", "--trace", "--help", "--version",
+                           "ZARNAVIS_HOME", "Exit status"})
     EXPECT_NE(out.find(word), std::string::npos) << word;
   ASSERT_EQ(RunShellCommand(Command("--version"), &out), 0);
   EXPECT_EQ(out.substr(0, out.find('\n')), "zrnupdate 2.6.0");

@@ -96,12 +96,19 @@ void TFormInstall::RunInstallation() {
   TChartInstaller installer(FChartSets, FDestFolder, view);
 
   TInstallResult result;
-  {
+  try {
     // The window refuses to close while charts are written; on every way
-    // out the animation stops, and after an exception the window can be
-    // closed.
+    // out the hourglass and the animation end.
     TWizardFrame::TRun run(*FFrame);
     result = installer.RunInstallation();
+  } catch (...) {
+    // A failed run (a damaged archive, a full disk) gives the window back
+    // on the summary with its buttons, so the user can go back, try again
+    // or close; the application's handler then reports the error.
+    PanelProgress->hide();
+    FFrame->Restore();
+    ShowPage(TInstallPage::Summary);
+    throw;
   }
   FReplaceAll = installer.ReplaceAll();
   FCancelled = installer.Cancelled();
