@@ -119,8 +119,9 @@ class TVsftpdPeer {
   std::string Log() const { return ReadFileText(FDir / "vsftpd.log"); }
 
   // The log once it holds every one of Lines, or after ten seconds: a
-  // session's process writes its last reply to the log after the client
-  // has read it and gone, so a client's exit does not mean the log is done.
+  // client's exit does not mean the log is done. A data connection without
+  // session reuse is shut by vsftpd's TLS process before its session
+  // process logs the 522, and a client may end on the closed connection.
   std::string LogOnceItHolds(const std::vector<std::string>& Lines) const {
     std::string log;
     for (int tries = 0; tries < 200; ++tries) {
