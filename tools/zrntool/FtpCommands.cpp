@@ -82,7 +82,7 @@ bool ParseFtpUrl(const std::string& Url, TFtpUrl& Out, std::string& Error) {
 struct TFtpToolOptions {
   bool Active = false;
   TFtpConnectionType Type = ftpDirect;
-  std::string Proxy;  // HOST:PORT
+  std::string ProxyHost, ProxyPort;  // of --ftp-proxy or --socks*, HOST:PORT
   std::string SocksUser;
   std::string SocksPassword;
   int Timeout = 30;
@@ -108,9 +108,8 @@ bool ParseOptions(const std::vector<std::string>& Args, TFtpToolOptions& O, std:
     } else if (a == "--trace") {
       O.Trace = true;
     } else if (a == "--socks4" || a == "--socks4a" || a == "--socks5" || a == "--ftp-proxy") {
-      if (!value(O.Proxy)) return false;
-      std::string host, port;
-      if (!SplitHostPort(O.Proxy, host, port)) {
+      if (!value(v)) return false;
+      if (!SplitHostPort(v, O.ProxyHost, O.ProxyPort)) {
         Error = a + " needs HOST:PORT";
         return false;
       }
@@ -151,14 +150,12 @@ class TFtpToolSession {
     FClient.SetPassWord(Url.Password);
     FClient.SetTimeout(Options.Timeout);
     FClient.SetConnectionType(Options.Type);
-    std::string host, port;
-    SplitHostPort(Options.Proxy, host, port);
     if (Options.Type == ftpProxy) {
-      FClient.SetProxyServer(host);
-      FClient.SetProxyPort(port);
+      FClient.SetProxyServer(Options.ProxyHost);
+      FClient.SetProxyPort(Options.ProxyPort);
     } else if (Options.Type != ftpDirect) {
-      FClient.SetSocksServer(host);
-      FClient.SetSocksPort(port);
+      FClient.SetSocksServer(Options.ProxyHost);
+      FClient.SetSocksPort(Options.ProxyPort);
       FClient.SetSocksUserCode(Options.SocksUser);
       FClient.SetSocksPassword(Options.SocksPassword);
     }
@@ -273,8 +270,6 @@ int RunFtp(const std::vector<std::string>& Args) {
   TFtpToolOptions options;
   std::string error;
   if (!ParseOptions({Args.begin() + 1, Args.end()}, options, error)) return ZrnUsageError(error);
-  if (options.Type != ftpDirect && options.Proxy.find(':') == std::string::npos)
-    return ZrnUsageError("proxy must be HOST:PORT");
   const auto& pos = options.Positional;
   const bool list = command == "list";
   if ((list && pos.size() != 1) || (command == "get" && (pos.empty() || pos.size() % 2 != 0)) ||
