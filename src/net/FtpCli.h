@@ -83,6 +83,8 @@ struct TFtpTransfer {
 
   bool Active() const { return Stage != Idle; }
   bool Complete() const { return Stage == ReplyDone && DataClosed.has_value(); }
+  // The 426 reply that tells the fault on our side; empty when there is none.
+  std::string FaultReply() const;
 };
 
 // Where a request and its transfer stand.

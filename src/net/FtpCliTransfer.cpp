@@ -229,9 +229,13 @@ void TCustomFtpCli::TransferReply() {
     transfer.Stage = TFtpTransfer::ReplyDone;
     return CheckTransferDone();
   }
-  FErrorMessage = FLastResponse;
   if (started) Trace("! RETR/LIST/NLST Failed");
-  EndTransfer(FStatusCode);
+  // A transfer we broke off (a failed write, an abort) draws the server's
+  // 426, which may come before the close of our own data connection: the
+  // request ends with the cause on our side either way.
+  const std::string fault = transfer.FaultReply();
+  FErrorMessage = fault.empty() ? FLastResponse : fault;
+  EndTransfer(fault.empty() ? FStatusCode : 426);
 }
 
 void TCustomFtpCli::EndTransfer(int Error) {
@@ -366,6 +370,18 @@ std::string TCustomFtpCli::TransferStatistics() const {
   return line;
 }
 
+std::string TFtpTransfer::FaultReply() const {
+  switch (Fault) {
+    case None:
+      return {};
+    case Aborted:
+      return "426 Operation aborted.";
+    case WriteFailed:
+      return "426 " + (WriteError.empty() ? std::string("Error writing local file.") : WriteError);
+  }
+  return {};
+}
+
 void TCustomFtpCli::CheckTransferDone() {
   TFtpTransfer& transfer = FRequest.Transfer;
   if (!transfer.Complete()) return;
@@ -378,13 +394,9 @@ void TCustomFtpCli::CheckTransferDone() {
         "426 Data connection closed. " +
         (transfer.TlsError.empty() ? WSocketErrorDesc(result) : "TLS: " + transfer.TlsError) +
         " (Winsock error #" + std::to_string(result) + ")";
-  } else if (transfer.Fault == TFtpTransfer::Aborted) {
+  } else if (transfer.Fault != TFtpTransfer::None) {
     result = 426;
-    FErrorMessage = "426 Operation aborted.";
-  } else if (transfer.Fault == TFtpTransfer::WriteFailed) {
-    result = 426;
-    FErrorMessage = "426 " + (transfer.WriteError.empty() ? std::string("Error writing local file.")
-                                                          : transfer.WriteError);
+    FErrorMessage = transfer.FaultReply();
   }
   FRequestResult = result;
   DoneStep(result);

@@ -155,6 +155,7 @@ TEST_F(FtpClientTest, ProgressAbortEndsTransferWithError) {
   c.SetHostFileName("/pub/large.bin");
   c.SetLocalFileName(FOut / "large.bin");
   EXPECT_EQ(FSession.Run([&] { c.GetAsync(); }), 426);
+  EXPECT_EQ(c.ErrorMessage(), "426 Operation aborted.");
   EXPECT_GT(calls, 1);
   EXPECT_NE(std::find(FSession.Trace.begin(), FSession.Trace.end(), "! Abort requested"),
             FSession.Trace.end());

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "FtpTestSupport.h"
 
 namespace {
@@ -115,6 +118,34 @@ TEST_F(FtpScriptedTest, TransferAbortedByServer) {
   EXPECT_EQ(FSession.Client.ErrorMessage(), "426 Connection closed; transfer aborted.");
   EXPECT_NE(std::find(FSession.Trace.begin(), FSession.Trace.end(), "! RETR/LIST/NLST Failed"),
             FSession.Trace.end());
+}
+
+namespace {
+// A local target that fails its first write, slowly enough for the server's
+// 426 to be waiting on the control connection when the client ends its side
+// of the data connection.
+class TSlowFailingStream : public TMemoryStream {
+ public:
+  int64_t Write(const void*, int64_t) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    return 0;
+  }
+};
+}  // namespace
+
+// The server's 426 answers a transfer we broke off ourselves: the request
+// ends with our cause, whichever of that reply and our data connection's
+// close is handled first.
+TEST_F(FtpScriptedTest, FailedWriteOutranksTheServersAbortReply) {
+  StartServer(R"({"transfer": "426-open", "data": "0123456789abcdef"})");
+  ASSERT_EQ(Connect(), 0);
+  TSlowFailingStream target;
+  FSession.Client.SetPassive(true);
+  FSession.Client.SetHostFileName("part.bin");
+  FSession.Client.SetLocalStream(&target);
+  EXPECT_EQ(FSession.Run([&] { FSession.Client.GetAsync(); }), 426);
+  EXPECT_EQ(FSession.Client.ErrorMessage(), "426 Error writing local file.");
+  FSession.Client.SetLocalStream(nullptr);
 }
 
 TEST_F(FtpScriptedTest, EndlessLineClosesTheConnection) {

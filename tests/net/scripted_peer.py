@@ -167,6 +167,14 @@ def ftp_transfer(conn, listener, script, verb):
         dconn.sendall(data[: len(data) // 2])
         dconn.close()
         send_lines(conn, ["426 Connection closed; transfer aborted."])
+    elif mode == "426-open":
+        # The abort told while the data connection is still open, as a server
+        # does that saw the client end its side first.
+        dconn.sendall(data)
+        time.sleep(0.2)
+        send_lines(conn, ["426 Transfer aborted; 16 bytes transmitted."])
+        time.sleep(1)
+        dconn.close()
     else:
         dconn.sendall(data)
         dconn.close()
