@@ -321,7 +321,7 @@ void TCustomFtpCli::DoneStep(int Error) {
   if (FRequest.Run == TFtpRun::Composite && Error == 0) {
     if (FState == ftpsAborted) {
       FStepSet.clear();
-      FErrorMessage = "426 Operation aborted.";
+      FErrorMessage = FtpOperationAborted;
       return FinishRequest(426);
     }
     if (FState != ftpsPassiveOffered) SetState(ftpsStepReady);

@@ -182,6 +182,8 @@ enum TFtpState {
 // The start of the message of a data connection that could not be made (the
 // request ends with 550, as a server's refusal does).
 extern const char* const FtpDataConnectionFailed;
+// The reply a request ends with when it was aborted on our side.
+extern const char* const FtpOperationAborted;
 
 // "ftpsReady" and so on, for traces.
 const char* FtpStateName(TFtpState State);

@@ -13,6 +13,7 @@
 #include "QvFileIO.h"
 
 const char* const FtpDataConnectionFailed = "Unable to establish data connection";
+const char* const FtpOperationAborted = "426 Operation aborted.";
 
 namespace {
 
@@ -375,7 +376,7 @@ std::string TFtpTransfer::FaultReply() const {
     case None:
       return {};
     case Aborted:
-      return "426 Operation aborted.";
+      return FtpOperationAborted;
     case WriteFailed:
       return "426 " + (WriteError.empty() ? std::string("Error writing local file.") : WriteError);
   }
